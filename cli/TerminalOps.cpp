@@ -48,8 +48,14 @@ void TerminalOps::AddResultRow(const ResultRow& row)
     rows_.push_back({row.sn.toULongLong(), row.sector.toULongLong(), row.cluster.toUInt(),
                      std::uint16_t(row.clusterHi.toUInt(nullptr, 16)), std::uint16_t(row.clusterLo.toUInt(nullptr, 16))});
     ClearProgress();
-    Print(stdout, QStringList{row.sn, row.type, row.sector, row.cluster, row.clusterHi, row.clusterLo}.join(QLatin1Char('\t'))
-              + QLatin1Char('\n'));
+    // The cells are digits and hexadecimal letters: copied byte by byte, without a conversion per cell.
+    line_.clear();
+    for (const QString* cell : {&row.sn, &row.type, &row.sector, &row.cluster, &row.clusterHi, &row.clusterLo}) {
+        for (const QChar c : *cell)
+            line_.push_back(char(c.unicode()));
+        line_.push_back(cell == &row.clusterLo ? '\n' : '\t');
+    }
+    std::fwrite(line_.data(), 1, line_.size(), stdout);
 }
 
 int TerminalOps::ResultCount() { return int(std::min<std::size_t>(rows_.size(), INT32_MAX)); }

@@ -8,6 +8,7 @@
 
 #include <QElapsedTimer>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 class TerminalOps : public MainWindowOps {
@@ -43,6 +44,7 @@ private:
     const CliOptions options_;
     const bool stderrIsTerminal_;
     std::vector<Row> rows_;
+    std::string line_;
     int gaugeMax_ = 0;
     int gaugePos_ = 0;
     bool barShown_ = false;

@@ -49,41 +49,45 @@ Handle OpenVolumeForRead(const QString& drive) { return OpenMapped(drive, O_RDON
 
 Handle OpenVolumeForWrite(const QString& drive) { return OpenMapped(drive, O_WRONLY | O_DSYNC); }
 
-bool SeekOffset32(const Handle& h, std::int32_t offset)
+bool SeekOffset32(Handle& h, std::int32_t offset)
 {
-    return offset >= 0 && ::lseek(h.fd, off_t(offset), SEEK_SET) == off_t(offset);
-}
-
-bool SeekOffset64(const Handle& h, std::uint64_t offset)
-{
-    if (offset > std::uint64_t(INT64_MAX))
+    if (!h.valid() || offset < 0)
         return false;
-    return ::lseek(h.fd, off_t(offset), SEEK_SET) == off_t(offset);
+    h.position = std::uint64_t(offset);
+    return true;
 }
 
-std::size_t ReadBytes(const Handle& h, void* buffer, std::size_t count)
+bool SeekOffset64(Handle& h, std::uint64_t offset)
+{
+    if (!h.valid() || offset > std::uint64_t(INT64_MAX))
+        return false;
+    h.position = offset;
+    return true;
+}
+
+std::size_t ReadBytes(Handle& h, void* buffer, std::size_t count)
 {
     auto* p = static_cast<char*>(buffer);
     std::size_t done = 0;
     while (done < count) {
-        const ssize_t n = ::read(h.fd, p + done, count - done);
+        const ssize_t n = ::pread(h.fd, p + done, count - done, off_t(h.position));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             break;
         done += std::size_t(n);
+        h.position += std::uint64_t(n);
     }
     return done;
 }
 
-bool WriteBytes(const Handle& h, const void* buffer, std::size_t count)
+bool WriteBytes(Handle& h, const void* buffer, std::size_t count)
 {
     if (!h.valid())
         return false;
     if (h.volume) {
         std::uint64_t size = 0;
-        const off_t at = ::lseek(h.fd, 0, SEEK_CUR);
-        if (at < 0 || !VolumeSize(h, size) || std::uint64_t(at) + count > size)
+        if (!VolumeSize(h, size) || h.position + count > size)
             return false;
     }
     if (!BeginCriticalWrite())
@@ -91,12 +95,13 @@ bool WriteBytes(const Handle& h, const void* buffer, std::size_t count)
     const auto* p = static_cast<const char*>(buffer);
     std::size_t done = 0;
     while (done < count) {
-        const ssize_t n = ::write(h.fd, p + done, count - done);
+        const ssize_t n = ::pwrite(h.fd, p + done, count - done, off_t(h.position));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             break;
         done += std::size_t(n);
+        h.position += std::uint64_t(n);
     }
     EndCriticalWrite();
     return done == count;
@@ -123,7 +128,14 @@ Handle CreateFileForWrite(const QString& path)
     return Handle{fd, false, false};
 }
 
-bool SeekToEnd(const Handle& h) { return ::lseek(h.fd, 0, SEEK_END) >= 0; }
+bool SeekToEnd(Handle& h)
+{
+    struct stat st {};
+    if (!h.valid() || ::fstat(h.fd, &st) != 0)
+        return false;
+    h.position = std::uint64_t(st.st_size);
+    return true;
+}
 
 bool FlushToStorage(const Handle& h, const QString& path)
 {

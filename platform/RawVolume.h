@@ -12,6 +12,7 @@ struct Handle {
     int fd = -1;
     bool volume = false;      // writes to a volume never grow it
     bool blockDevice = false;
+    std::uint64_t position = 0; // where the next transfer starts: a seek costs no system call
     bool valid() const { return fd >= 0; }
 };
 
@@ -21,12 +22,12 @@ Handle OpenVolumeForRead(const QString& drive);
 // For writing, write-through: each write is on the device before it returns. A block device is opened
 // exclusively, so the open fails while a file system has it mounted.
 Handle OpenVolumeForWrite(const QString& drive);
-bool SeekOffset32(const Handle& h, std::int32_t offset);
-bool SeekOffset64(const Handle& h, std::uint64_t offset);
+bool SeekOffset32(Handle& h, std::int32_t offset);
+bool SeekOffset64(Handle& h, std::uint64_t offset);
 // Reads up to count bytes; returns how many were delivered. Bytes not delivered are left as they were.
-std::size_t ReadBytes(const Handle& h, void* buffer, std::size_t count);
+std::size_t ReadBytes(Handle& h, void* buffer, std::size_t count);
 // Writes the whole count, or fails. On a volume a write that would reach past its end fails unwritten.
-bool WriteBytes(const Handle& h, const void* buffer, std::size_t count);
+bool WriteBytes(Handle& h, const void* buffer, std::size_t count);
 void CloseVolume(Handle& h);
 
 // The device's logical sector size, 0 for an image file.
@@ -35,7 +36,7 @@ std::uint32_t LogicalSectorSize(const Handle& h);
 // The backup file: created empty (an existing file is replaced), positioned at its end, written, then
 // flushed to stable storage with its directory entry.
 Handle CreateFileForWrite(const QString& path);
-bool SeekToEnd(const Handle& h);
+bool SeekToEnd(Handle& h);
 bool FlushToStorage(const Handle& h, const QString& path);
 
 } // namespace platform

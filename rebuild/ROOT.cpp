@@ -94,6 +94,7 @@ bool RootPanDuan::CheckNotMounted()
 
 void RootPanDuan::Cleanup()
 {
+    FinishPendingRow(); // it reads this worker's fields
     SetStatusText(0, QStringLiteral("就绪"));
     cluster_.clear();
     cluster_.shrink_to_fit();
@@ -135,15 +136,15 @@ int RootPanDuan::ShowMessageBox(const QString& text, const QString& caption, uns
 {
     // Cut off from the window, a question is answered No.
     const int fallback = (flags & mb::ButtonsMask) == mb::YesNo ? mb::IdNo : mb::IdOk;
-    return ops_.Call<int>([&](MainWindowOps& ops) { return ops.ShowMessageBox(text, caption, flags); }, fallback);
+    return ops_.Call([&](MainWindowOps& ops) { return ops.ShowMessageBox(text, caption, flags); }, fallback);
 }
 
 int RootPanDuan::ResultCount() const
 {
-    return ops_.Call<int>([](MainWindowOps& ops) { return ops.ResultCount(); }, 0);
+    return ops_.Call([](MainWindowOps& ops) { return ops.ResultCount(); }, 0);
 }
 
 QString RootPanDuan::ResultCell(int row, int subItem) const
 {
-    return ops_.Call<QString>([&](MainWindowOps& ops) { return ops.ResultCell(row, subItem); }, QString());
+    return ops_.Call([&](MainWindowOps& ops) { return ops.ResultCell(row, subItem); }, QString());
 }

@@ -56,7 +56,8 @@ private:
     bool WriteBackupFile(const QString& fileName);
     bool ClearRootCluster();
     void ScanSubdirectories();         // phase E
-    void RecordFoundDirectory(std::uint64_t sector, const fat::DirEntry& dot);
+    bool RecordFoundDirectory(std::uint64_t sector, const fat::DirEntry& dot); // false: Stop was pressed
+    void FinishPendingRow();
     void WriteNewRoot();               // phase F
     void Cleanup();
 
@@ -83,6 +84,7 @@ private:
     fat::BootSector boot_;
     std::uint32_t dataStartSector_ = 0;
     std::vector<std::uint8_t> cluster_;
+    OpsChannel::Pending pendingRow_; // the row handed to the window last, until it is in the table
 };
 
 Q_DECLARE_METATYPE(JobOutcome)

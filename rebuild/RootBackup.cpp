@@ -9,8 +9,8 @@ bool RootPanDuan::BackupRootCluster()
     Log(oplog::D1());
     if (ShowMessageBox(boxes::BackupText(), boxes::BackupCaption(), mb::YesNo | mb::IconInformation) != mb::IdYes)
         return true;
-    const auto name = ops_.Call<std::optional<QString>>(
-        [](MainWindowOps& ops) { return ops.ChooseBackupFileName(); }, std::nullopt);
+    const auto name = ops_.Call([](MainWindowOps& ops) { return ops.ChooseBackupFileName(); },
+                                std::optional<QString>());
     if (!name || name->isEmpty()) {
         ShowMessageBox(boxes::NoNameText(), boxes::NoNameCaption(), mb::Ok | mb::IconWarning);
         return true;
