@@ -112,6 +112,11 @@ void FatImage::GarbageRoot(quint32 seed) const
     QByteArray junk(int(clusterBytes()), '\0');
     for (char& c : junk)
         c = char(random.bounded(256));
+    // Random stamps can pass for a sound root; an entry stamped 1995 last in the first sector never does.
+    const std::size_t last = boot().BytsPerSec - 32;
+    junk[qsizetype(last + 11)] = 0x20;
+    for (const std::size_t field : {14, 16, 18, 22, 24})
+        fat::PutLe16(reinterpret_cast<std::uint8_t*>(junk.data()) + last + field, field == 14 || field == 22 ? 0x6000 : 0x1E21);
     Write(rootOffset(), junk);
 }
 

@@ -44,6 +44,7 @@ public:
     void Write(std::uint64_t offset, const QByteArray& bytes) const;
     QByteArray RootCluster() const { return Read(rootOffset(), clusterBytes()); }
     void ZeroRoot() const { Write(rootOffset(), QByteArray(int(clusterBytes()), '\0')); }
+    // Random bytes that the health check judges unsound, as an overwritten root.
     void GarbageRoot(quint32 seed) const;
 
     // A digest of every byte outside [maskBegin, maskEnd), holes read as zeros, fast on sparse images.

@@ -32,8 +32,6 @@ void ScriptedOps::ResetGauge(int maximum)
 
 void ScriptedOps::SetGaugeProgress(int value)
 {
-    if (value < 0 || value > gaugeMax)
-        gaugeOutOfRange = true;
     gaugePos = std::clamp(value, 0, gaugeMax);
 }
 

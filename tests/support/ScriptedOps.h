@@ -32,7 +32,6 @@ public:
     int gaugeMax = 100;
     int gaugePos = 0;
     std::vector<int> gaugeResets;
-    bool gaugeOutOfRange = false;               // a position outside the range was set
     int nameRequests = 0;
 
     // The log lines without their time stamps: from "] 操作:" on.
