@@ -3,7 +3,11 @@
 #include <QFileInfo>
 #include <map>
 #include <mutex>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 namespace {
@@ -14,42 +18,59 @@ std::map<QString, DriveEntry>& Entries()
     return entries;
 }
 
-bool Describe(const struct stat& st, DriveEntry& e)
+// What identifies the volume open at fd: its kind, device or inode, size and boot sector.
+bool Describe(int fd, DriveEntry& e)
 {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return false;
     if (S_ISBLK(st.st_mode)) {
         e.blockDevice = true;
         e.rdev = st.st_rdev;
-        return true;
-    }
-    if (S_ISREG(st.st_mode)) {
+        if (::ioctl(fd, BLKGETSIZE64, &e.size) != 0)
+            return false;
+    } else if (S_ISREG(st.st_mode)) {
         e.blockDevice = false;
         e.dev = st.st_dev;
         e.ino = st.st_ino;
-        return true;
+        e.size = std::uint64_t(st.st_size);
+    } else {
+        return false;
     }
-    return false;
+    e.bootSector = QByteArray(512, '\0');
+    const ssize_t n = ::pread(fd, e.bootSector.data(), 512, 0);
+    e.bootSector.resize(n > 0 ? qsizetype(n) : 0);
+    return true;
 }
 
 bool SameVolume(const DriveEntry& a, const DriveEntry& b)
 {
-    return a.blockDevice == b.blockDevice && (a.blockDevice ? a.rdev == b.rdev : (a.dev == b.dev && a.ino == b.ino));
+    const bool sameNode = a.blockDevice ? a.rdev == b.rdev : (a.dev == b.dev && a.ino == b.ino);
+    return a.blockDevice == b.blockDevice && sameNode && a.size == b.size && a.bootSector == b.bootSector;
 }
 } // namespace
 
 QString DriveMap::Assign(const QString& path)
 {
     const QString absolute = QFileInfo(path).absoluteFilePath();
-    struct stat st {};
     DriveEntry wanted;
-    if (::stat(QFile::encodeName(absolute).constData(), &st) != 0 || !Describe(st, wanted))
+    const int fd = ::open(QFile::encodeName(absolute).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return {};
+    const bool described = Describe(fd, wanted);
+    ::close(fd);
+    if (!described)
         return {};
     wanted.path = absolute;
 
     std::lock_guard lock(g_mutex);
     auto& entries = Entries();
-    for (const auto& [drive, e] : entries)
-        if (e.path == absolute && SameVolume(e, wanted))
+    for (auto& [drive, e] : entries)
+        if (e.path == absolute) {
+            if (!SameVolume(e, wanted)) // another volume under the same path: it is seen anew
+                e = wanted, e.drive = drive;
             return drive;
+        }
     for (char letter = 'C'; letter <= 'Z'; ++letter) {
         const QString drive = QString(QLatin1Char(letter)) + QLatin1Char(':');
         if (!entries.count(drive)) {
@@ -78,9 +99,8 @@ void DriveMap::Release(const QString& drive)
 
 bool DriveMap::Matches(const DriveEntry& entry, int fd)
 {
-    struct stat st {};
     DriveEntry seen;
-    return ::fstat(fd, &st) == 0 && Describe(st, seen) && SameVolume(entry, seen);
+    return Describe(fd, seen) && SameVolume(entry, seen);
 }
 
 } // namespace platform

@@ -5,6 +5,8 @@
 
 #include <QString>
 #include <optional>
+#include <QByteArray>
+#include <cstdint>
 #include <sys/types.h>
 
 namespace platform {
@@ -16,6 +18,8 @@ struct DriveEntry {
     dev_t rdev = 0;     // device number of a block device
     dev_t dev = 0;      // file system and inode of an image file
     ino_t ino = 0;
+    std::uint64_t size = 0;
+    QByteArray bootSector; // the first 512 bytes: a job never changes them, another volume has others
 };
 
 class DriveMap {

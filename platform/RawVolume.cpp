@@ -47,7 +47,8 @@ bool VolumeSize(const Handle& h, std::uint64_t& size)
 
 Handle OpenVolumeForRead(const QString& drive) { return OpenMapped(drive, O_RDONLY); }
 
-Handle OpenVolumeForWrite(const QString& drive) { return OpenMapped(drive, O_WRONLY | O_DSYNC); }
+// Read access too: the handle is checked against the volume's boot sector before it is handed out.
+Handle OpenVolumeForWrite(const QString& drive) { return OpenMapped(drive, O_RDWR | O_DSYNC); }
 
 bool SeekOffset32(Handle& h, std::int32_t offset)
 {

@@ -358,6 +358,7 @@ void TestRebuild::refusals()
     QVERIFY(v.ok());
     v.image->ZeroRoot();
     v.image->Write(std::uint64_t(offset), bytes);
+    QVERIFY(v.Remap());
     const QByteArray before = v.image->Digest();
     ScriptedOps ops;
     QCOMPARE(RunJob(v.drive, ops), std::optional(JobOutcome::Failed));
@@ -407,6 +408,7 @@ void TestRebuild::truncatedImage()
     v.image->ZeroRoot();
     const std::uint64_t half = v.image->rootOffset() + 512 * 20000;
     QVERIFY(::truncate(QFile::encodeName(v.image->path()).constData(), off_t(half)) == 0);
+    QVERIFY(v.Remap());
     ScriptedOps ops;
     QCOMPARE(RunJob(v.drive, ops), std::optional(JobOutcome::RootWritten));
     QCOMPARE(int(ops.rows.size()), 4);
@@ -421,6 +423,7 @@ void TestRebuild::rootBeyondTruncatedEnd()
     v.image->ZeroRoot();
     const std::uint64_t cut = v.image->rootOffset() + 1024;
     QVERIFY(::truncate(QFile::encodeName(v.image->path()).constData(), off_t(cut)) == 0);
+    QVERIFY(v.Remap());
     const QByteArray before = v.image->Digest();
     ScriptedOps ops;
     QCOMPARE(RunJob(v.drive, ops), std::optional(JobOutcome::Failed));

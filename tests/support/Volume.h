@@ -21,6 +21,8 @@ struct TestVolume {
             platform::DriveMap::Release(drive);
     }
     bool ok() const { return image.has_value() && !drive.isEmpty(); }
+    // After the test changed the boot sector or the size: the volume is seen anew under its drive text.
+    bool Remap() { return platform::DriveMap::Assign(image->path()) == drive; }
     QString file(const QString& name) const { return dir->filePath(name); }
 };
 
