@@ -3,7 +3,7 @@
 #include <algorithm>
 
 namespace {
-constexpr std::size_t kBlockBytes = 1 << 18;
+constexpr std::size_t kBlockBytes = 1 << 20;
 }
 
 ChunkReader::ChunkReader(platform::Handle& volume, std::uint32_t bytesPerSector, std::uint64_t endSector)

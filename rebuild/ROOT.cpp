@@ -94,18 +94,18 @@ bool RootPanDuan::CheckNotMounted()
 
 void RootPanDuan::Cleanup()
 {
-    FinishPendingRow(); // it reads this worker's fields
+    FinishPendingRows(0); // they read this worker's row slots
     SetStatusText(0, QStringLiteral("就绪"));
     cluster_.clear();
     cluster_.shrink_to_fit();
     platform::CloseVolume(readHandle_);
 }
 
-void RootPanDuan::AddResultRow(MainWindowOps& ops) const
+void RootPanDuan::AddResultRow(MainWindowOps& ops, const RowFields& row)
 {
-    if (FDirCount == 0)
+    if (row.dirCount == 0)
         return;
-    ops.AddResultRow({QString::number(FDirCount), FRowType, FRowSector, FRowCluster, FRowClusterHi, FRowClusterLo});
+    ops.AddResultRow({QString::number(row.dirCount), row.type, row.sector, row.cluster, row.clusterHi, row.clusterLo});
 }
 
 void RootPanDuan::Log(const QString& text) const

@@ -9,6 +9,7 @@
 
 #include <QThread>
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <vector>
 
@@ -35,8 +36,13 @@ public:
     // Starts the job at once unless CreateSuspended; the worker deletes itself once the job has ended.
     RootPanDuan(bool CreateSuspended, const QString& drive, OpsRelay* relay, JobOptions options = {});
 
-    // Runs on the main thread while the job waits: appends the row the scan has just filled in.
-    void AddResultRow(MainWindowOps& ops) const;
+    // One found directory as the scan filled in the row fields.
+    struct RowFields {
+        std::int64_t dirCount = 0;
+        QString type, sector, cluster, clusterHi, clusterLo;
+    };
+    // Runs on the window's thread: appends the row, unless no directory has been counted.
+    static void AddResultRow(MainWindowOps& ops, const RowFields& row);
 
 Q_SIGNALS:
     // Emitted from the job's thread once, after the cleanup.
@@ -56,8 +62,8 @@ private:
     bool WriteBackupFile(const QString& fileName);
     bool ClearRootCluster();
     void ScanSubdirectories();         // phase E
-    bool RecordFoundDirectory(std::uint64_t sector, const fat::DirEntry& dot); // false: Stop was pressed
-    void FinishPendingRow();
+    void RecordFoundDirectory(std::uint64_t sector, const fat::DirEntry& dot);
+    void FinishPendingRows(std::size_t keep);
     void WriteNewRoot();               // phase F
     void Cleanup();
 
@@ -84,7 +90,9 @@ private:
     fat::BootSector boot_;
     std::uint32_t dataStartSector_ = 0;
     std::vector<std::uint8_t> cluster_;
-    OpsChannel::Pending pendingRow_; // the row handed to the window last, until it is in the table
+    // Rows handed to the window and not yet in its table: their fields stay in rowSlots_ until then.
+    std::deque<OpsChannel::Pending> pendingRows_;
+    std::vector<RowFields> rowSlots_;
 };
 
 Q_DECLARE_METATYPE(JobOutcome)

@@ -8,6 +8,8 @@
 
 namespace {
 constexpr std::uint64_t kChunkSectors = ChunkReader::kChunkSectors;
+// How many found rows may be on their way to the window at once.
+constexpr std::size_t kRowsInFlight = 64;
 
 QString Hex4(std::uint16_t v)
 {
@@ -39,6 +41,7 @@ void RootPanDuan::ScanSubdirectories()
     const unsigned slotCount = unsigned(kChunkSectors) / boot_.SecPerClus;
     const std::uint64_t rootBegin = fat::RootClusterOffset(boot_), rootEnd = rootBegin + clusterBytes;
     ChunkReader reader(readHandle_, boot_.BytsPerSec, total);
+    rowSlots_.assign(kRowsInFlight, {});
     const std::size_t chunkBytes = reader.chunkBytes();
     const std::atomic<bool>& stop = *options_.stop;
 
@@ -55,32 +58,38 @@ void RootPanDuan::ScanSubdirectories()
             const std::size_t off = i * clusterBytes;
             if (off + 2 * fat::kDirEntryBytes > chunkBytes)
                 break;
-            if (fat::IsDirectorySignature(chunk, off) && fat::Le32(chunk + off + 60) == 0
-                && !RecordFoundDirectory(pos + std::uint64_t(i) * boot_.SecPerClus, fat::DecodeDirEntry(chunk, off)))
-                break;
+            if (fat::IsDirectorySignature(chunk, off) && fat::Le32(chunk + off + 60) == 0)
+                RecordFoundDirectory(pos + std::uint64_t(i) * boot_.SecPerClus, fat::DecodeDirEntry(chunk, off));
         }
     }
-    FinishPendingRow();
+    FinishPendingRows(0); // the end line counts every row found
     Log(oplog::E2(ResultCount()));
 }
 
-// The row fields are read by AddResultRow on the window's thread: they change only once the row handed
-// over before them is in the table. Until then the scan reads on. A Stop pressed while that row was
-// added is seen here, as it would have been at the poll right after a row handed over synchronously.
-bool RootPanDuan::RecordFoundDirectory(std::uint64_t sector, const fat::DirEntry& dot)
+// A few rows may be on their way to the window while the scan reads on: a hand-over between two threads
+// takes about a microsecond here, which would otherwise stand between every row and the next read. Each
+// row's fields wait in a slot of their own until the window has appended it; the end line waits for all.
+void RootPanDuan::RecordFoundDirectory(std::uint64_t sector, const fat::DirEntry& dot)
 {
-    FinishPendingRow();
-    if (options_.stop->load(std::memory_order_relaxed))
-        return false;
+    FinishPendingRows(kRowsInFlight - 1);
     ++FDirCount;
-    SetStatusText(1, QStringLiteral("子目录数量:") + QString::number(FDirCount));
+    // The text is made on the window's thread: memory made here and freed there costs both threads a lock.
+    ops_.Post([n = FDirCount](MainWindowOps& ops) { ops.SetStatusText(1, QStringLiteral("子目录数量:") + QString::number(n)); });
     FRowType = QStringLiteral("2E");
     FRowSector = QString::number(sector);
     FRowCluster = QString::number(fat::FirstCluster(dot.FstClusHI, dot.FstClusLO));
     FRowClusterHi = Hex4(dot.FstClusHI);
     FRowClusterLo = Hex4(dot.FstClusLO);
-    pendingRow_ = ops_.Start([this](MainWindowOps& ops) { AddResultRow(ops); });
-    return true;
+    // The slot is free again: the row that used it last is in the table.
+    RowFields& slot = rowSlots_[std::size_t(FDirCount) % kRowsInFlight];
+    slot = {FDirCount, FRowType, FRowSector, FRowCluster, FRowClusterHi, FRowClusterLo};
+    pendingRows_.push_back(ops_.Start([&slot](MainWindowOps& ops) { AddResultRow(ops, slot); }));
 }
 
-void RootPanDuan::FinishPendingRow() { ops_.Finish(pendingRow_); }
+void RootPanDuan::FinishPendingRows(std::size_t keep)
+{
+    while (pendingRows_.size() > keep) {
+        ops_.Finish(pendingRows_.front());
+        pendingRows_.pop_front();
+    }
+}

@@ -254,7 +254,13 @@ void TestRebuild::existingBackupIsReplaced()
 
 void TestRebuild::stopDuringScan()
 {
-    TestVolume v = MakeVolume(Tree(512, 8));
+    // Stop pressed while the first row is appended. The scan may have found a few more rows by then (they
+    // are on their way to the table), but never more than it lets wait at once, and it ends at its next poll.
+    ImageSpec spec;
+    spec.sectorsPerCluster = 8;
+    for (int i = 0; i < 100; ++i)
+        spec.directories << QStringLiteral("D%1").arg(i);
+    TestVolume v = MakeVolume(spec);
     QVERIFY(v.ok());
     v.image->ZeroRoot();
     ScriptedOps ops;
@@ -263,9 +269,12 @@ void TestRebuild::stopDuringScan()
             StopRequested = true;
     };
     QCOMPARE(RunJob(v.drive, ops), std::optional(JobOutcome::RootWritten));
-    QCOMPARE(int(ops.rows.size()), 1);
-    QCOMPARE(ops.LogTexts(), FullLog(v.drive, 1));
-    QCOMPARE(v.image->List(QStringLiteral("::/")), Texts({QStringLiteral("KVB0")}));
+    const int rows = int(ops.rows.size());
+    QVERIFY2(rows >= 1 && rows <= 65, qPrintable(QString::number(rows)));
+    QCOMPARE(ops.LogTexts(), FullLog(v.drive, rows));
+    QCOMPARE(ops.status[1], QStringLiteral("子目录数量:%1").arg(rows));
+    QCOMPARE(v.image->List(QStringLiteral("::/")).size(), rows);
+    QCOMPARE(v.image->List(QStringLiteral("::/KVB0")), QStringList()); // D0, empty
 }
 
 void TestRebuild::stopWhileBackupQuestionIsOpen()

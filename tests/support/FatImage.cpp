@@ -54,10 +54,13 @@ std::optional<FatImage> FatImage::Make(const QString& path, const ImageSpec& spe
         qWarning("mkfs.fat failed: %s", r.err.constData());
         return std::nullopt;
     }
-    for (const QString& dir : spec.directories) {
-        r = RunProgram(QStringLiteral("mmd"), {QStringLiteral("-i"), path, QStringLiteral("::/") + dir});
+    if (!spec.directories.isEmpty()) {
+        QStringList args{QStringLiteral("-i"), path};
+        for (const QString& dir : spec.directories)
+            args << QStringLiteral("::/") + dir;
+        r = RunProgram(QStringLiteral("mmd"), args);
         if (r.exitCode != 0) {
-            qWarning("mmd %s failed: %s", qPrintable(dir), r.err.constData());
+            qWarning("mmd failed: %s", r.err.constData());
             return std::nullopt;
         }
     }
