@@ -4,8 +4,11 @@
 
 namespace {
 using Clock = std::chrono::steady_clock;
-// How long a waiting job, and a relay whose queue ran dry, look again before they sleep.
-constexpr auto kSpin = std::chrono::microseconds(50);
+// How long a waiting job looks again before it sleeps.
+constexpr auto kJobSpin = std::chrono::microseconds(50);
+// How long a relay whose queue ran dry looks again before it sleeps: longer than a scan takes to read one
+// block from the page cache, so that a scan's reports rarely have to wake it through the event loop.
+constexpr auto kRelaySpin = std::chrono::microseconds(200);
 // How long one drain may hold the relay's thread before it lets other events through.
 constexpr auto kDrainSlice = std::chrono::milliseconds(8);
 
@@ -18,9 +21,9 @@ inline void CpuRelax()
 
 // Spins until ready() or the spin time is over; reads the clock only now and then, it is not free.
 template <typename Ready>
-bool SpinUntil(Ready ready)
+bool SpinUntil(Clock::duration spin, Ready ready)
 {
-    const auto end = Clock::now() + kSpin;
+    const auto end = Clock::now() + spin;
     for (unsigned i = 1;; ++i) {
         if (ready())
             return true;
@@ -66,7 +69,7 @@ std::uint64_t OpsRelay::Enqueue(Op op)
 
 void OpsRelay::WaitFor(std::uint64_t ticket) const
 {
-    if (SpinUntil([&] { return Completed() >= ticket; }))
+    if (SpinUntil(kJobSpin, [&] { return Completed() >= ticket; }))
         return;
     for (std::uint64_t seen = Completed(); seen < ticket; seen = Completed())
         completed_.wait(seen, std::memory_order_acquire);
@@ -90,7 +93,7 @@ void OpsRelay::Drain()
     const auto sliceEnd = Clock::now() + kDrainSlice;
     std::vector<Op> batch;
     for (;;) {
-        SpinUntil([this] { return queued_.load(std::memory_order_acquire); });
+        SpinUntil(kRelaySpin, [this] { return queued_.load(std::memory_order_acquire); });
         Lock();
         if (queue_.empty() || Clock::now() >= sliceEnd) {
             const bool more = !queue_.empty();
