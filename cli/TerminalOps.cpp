@@ -1,5 +1,7 @@
 #include "cli/TerminalOps.h"
 
+#include "rebuild/OperationLog.h"
+
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -18,13 +20,17 @@ TerminalOps::TerminalOps(const CliOptions& options, bool stderrIsTerminal)
     : options_(options), stderrIsTerminal_(stderrIsTerminal)
 {
     sinceDraw_.start();
+    sinceFlush_.start();
 }
 
 void TerminalOps::AppendLogLine(const QString& line)
 {
     ClearProgress();
+    // The bar stands for the scan only: from its first log line to the next.
+    scanning_ = line.endsWith(oplog::E1());
     Print(stdout, line + QLatin1Char('\n'));
     std::fflush(stdout);
+    sinceFlush_.restart();
 }
 
 void TerminalOps::ResetGauge(int maximum)
@@ -56,6 +62,11 @@ void TerminalOps::AddResultRow(const ResultRow& row)
         line_.push_back(cell == &row.clusterLo ? '\n' : '\t');
     }
     std::fwrite(line_.data(), 1, line_.size(), stdout);
+    // A reader at the other end of a pipe sees the rows as they come, without a system call for each.
+    if (sinceFlush_.elapsed() >= 100) {
+        std::fflush(stdout);
+        sinceFlush_.restart();
+    }
 }
 
 int TerminalOps::ResultCount() { return int(std::min<std::size_t>(rows_.size(), INT32_MAX)); }
@@ -112,7 +123,7 @@ QString TerminalOps::Ask(const QString& prompt)
 
 void TerminalOps::DrawProgress(bool force)
 {
-    if (!stderrIsTerminal_ || gaugeMax_ <= 0)
+    if (!stderrIsTerminal_ || !scanning_ || gaugeMax_ <= 0)
         return;
     if (!force && barShown_ && sinceDraw_.elapsed() < 100)
         return;

@@ -48,5 +48,7 @@ private:
     int gaugeMax_ = 0;
     int gaugePos_ = 0;
     bool barShown_ = false;
+    bool scanning_ = false;
     QElapsedTimer sinceDraw_;
+    QElapsedTimer sinceFlush_;
 };

@@ -70,10 +70,12 @@ std::size_t ReadBytes(Handle& h, void* buffer, std::size_t count)
 {
     auto* p = static_cast<char*>(buffer);
     std::size_t done = 0;
+    h.atEnd = false;
     while (done < count) {
         const ssize_t n = ::pread(h.fd, p + done, count - done, off_t(h.position));
         if (n < 0 && errno == EINTR)
             continue;
+        h.atEnd = n == 0;
         if (n <= 0)
             break;
         done += std::size_t(n);

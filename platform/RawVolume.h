@@ -13,6 +13,7 @@ struct Handle {
     bool volume = false;      // writes to a volume never grow it
     bool blockDevice = false;
     std::uint64_t position = 0; // where the next transfer starts: a seek costs no system call
+    bool atEnd = false;         // the last read stopped at the end of the volume (not on an error)
     bool valid() const { return fd >= 0; }
 };
 

@@ -34,6 +34,8 @@ void ChunkReader::ReadBlock(std::uint64_t sector)
     std::size_t got = 0;
     if (platform::SeekOffset64(volume_, sector * bytesPerSector_))
         got = platform::ReadBytes(volume_, block_.data(), want);
+    if (volume_.atEnd)
+        endByte_ = std::min(endByte_, sector * bytesPerSector_ + got);
     // Chunks past a short read are read one by one, as they are asked for.
     readChunks_ = got / chunkBytes_;
 }
@@ -45,6 +47,8 @@ void ChunkReader::ReadSingle(std::size_t index)
     std::size_t got = 0;
     if (platform::SeekOffset64(volume_, sector * bytesPerSector_))
         got = platform::ReadBytes(volume_, chunk, chunkBytes_);
+    if (volume_.atEnd)
+        endByte_ = std::min(endByte_, sector * bytesPerSector_ + got);
     std::fill(chunk + got, chunk + chunkBytes_, 0);
     readChunks_ = index + 1;
 }

@@ -18,6 +18,8 @@ public:
 
     // The chunk that starts at sector; valid until the next call.
     std::uint8_t* Chunk(std::uint64_t sector);
+    // Whether the volume was seen to end at or before sector: every chunk from there on is zeros.
+    bool PastEnd(std::uint64_t sector) const { return sector * bytesPerSector_ >= endByte_; }
 
 private:
     void ReadBlock(std::uint64_t sector);
@@ -32,4 +34,5 @@ private:
     std::uint64_t blockSector_ = 0;
     std::size_t blockChunks_ = 0; // chunks the block stands for
     std::size_t readChunks_ = 0;  // of those, how many hold their bytes
+    std::uint64_t endByte_ = UINT64_MAX; // where a read found the end of the volume
 };

@@ -49,6 +49,13 @@ void RootPanDuan::ScanSubdirectories()
         if (stop.load(std::memory_order_relaxed))
             break;
         SetGaugeProgress(int(std::min<std::uint64_t>(pos >> shift, INT32_MAX)));
+        if (reader.PastEnd(pos)) {
+            // The image or device ends before the boot sector says: the rest reads as zeros and holds no
+            // directory. The gauge goes to where the last chunk would have started.
+            const std::uint64_t last = pos + (total - 1 - pos) / kChunkSectors * kChunkSectors;
+            SetGaugeProgress(int(std::min<std::uint64_t>(last >> shift, INT32_MAX)));
+            break;
+        }
         std::uint8_t* chunk = reader.Chunk(pos);
         if (options_.dryRun) // the root cluster as the clearing would have left it
             ZeroOverlap(chunk, chunkBytes, pos * bytesPerSector, rootBegin, rootEnd);

@@ -5,7 +5,11 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTest>
+#include <csignal>
 
 namespace {
 QString Cli() { return qEnvironmentVariable("ROOTWELL_CLI"); }
@@ -44,6 +48,9 @@ private Q_SLOTS:
     void healthyImageExitsThree();
     void dryRunChangesNothing();
     void failuresExitOne();
+    void asksOnTheTerminalAndShowsProgress();
+    void interruptStopsTheScan();
+    void secondInterruptQuits();
     void usageErrors_data();
     void usageErrors();
     void help();
@@ -142,6 +149,113 @@ void TestCli::failuresExitOne()
     r = RunCli({QStringLiteral("--no-backup"), dir.filePath(QStringLiteral("missing.img"))});
     QCOMPARE(r.exitCode, 1);
     QVERIFY(r.err.contains("missing.img"));
+}
+
+void TestCli::asksOnTheTerminalAndShowsProgress()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("script")).isEmpty())
+        QSKIP("script(1) is not installed");
+    QTemporaryDir dir;
+    const auto img = FatImage::Make(dir.filePath(QStringLiteral("stick.img")), TwoDirectories());
+    QVERIFY(img);
+    img->ZeroRoot();
+    const QString backup = dir.filePath(QStringLiteral("asked"));
+    // script(1) gives the program a terminal and types the answers into it.
+    const ProcessResult r = RunProgram(QStringLiteral("script"),
+                                       {QStringLiteral("-qec"), Cli() + QStringLiteral(" ") + img->path(), QStringLiteral("/dev/null")},
+                                       "y\n" + backup.toUtf8() + "\n");
+    QCOMPARE(r.exitCode, 0);
+    const QString out = QString::fromUtf8(r.out);
+    QVERIFY(out.contains(QStringLiteral("Yes or No? [y/N] ")));
+    QVERIFY(out.contains(QStringLiteral("Backup file name: ")));
+    QVERIFY(QFile::exists(backup + QStringLiteral("根目录所在扇区") + QString::number(img->dataStartSector())));
+    // The bar, while the scan runs: between its first log line and its last.
+    const qsizetype scanStart = out.indexOf(oplog::E1()), scanEnd = out.indexOf(QStringLiteral("发现子目录数量为"));
+    const qsizetype bar = out.indexOf(QStringLiteral("%\r"));
+    QVERIFY(scanStart >= 0 && bar > scanStart && bar < scanEnd);
+    QCOMPARE(out.count(QRegularExpression(QStringLiteral("\\] +\\d+%"))), out.mid(scanStart, scanEnd - scanStart).count(QRegularExpression(QStringLiteral("\\] +\\d+%"))));
+    QCOMPARE(img->List(QStringLiteral("::/")).size(), 2);
+}
+
+namespace {
+// A 4 GiB image, holes but for two directories at the start and a third near the end: a scan takes long
+// enough to be interrupted, and an interrupted one misses the third.
+std::optional<FatImage> LongScan(const QTemporaryDir& dir)
+{
+    ImageSpec spec;
+    spec.sectorsPerCluster = 8;
+    spec.sizeKiB = 4 * 1024 * 1024;
+    spec.directories = {QStringLiteral("EARLY1"), QStringLiteral("EARLY2")};
+    auto img = FatImage::Make(dir.filePath(QStringLiteral("long.img")), spec);
+    if (!img)
+        return img;
+    img->ZeroRoot();
+    const fat::BootSector bs = img->boot();
+    const std::uint32_t last = (bs.TotSec32 - img->dataStartSector()) / 8 - 10 + 2;
+    QByteArray cluster(4096, '\0');
+    cluster.replace(0, 11, ".          ");
+    cluster.replace(32, 11, "..         ");
+    fat::PutLe16(reinterpret_cast<std::uint8_t*>(cluster.data()) + 26, std::uint16_t(last));
+    fat::PutLe16(reinterpret_cast<std::uint8_t*>(cluster.data()) + 20, std::uint16_t(last >> 16));
+    img->Write(img->rootOffset() + std::uint64_t(last - 2) * 4096, cluster);
+    return img;
+}
+
+// Starts the program and waits until its scan has begun.
+bool StartScan(QProcess& p, const QString& image)
+{
+    p.start(Cli(), {QStringLiteral("--no-backup"), image});
+    QByteArray seen;
+    while (!seen.contains(oplog::E1().toUtf8()) && p.waitForReadyRead(20000))
+        seen += p.peek(1 << 20);
+    return seen.contains(oplog::E1().toUtf8());
+}
+} // namespace
+
+void TestCli::interruptStopsTheScan()
+{
+    QTemporaryDir dir;
+    const auto img = LongScan(dir);
+    QVERIFY(img);
+    QProcess p;
+    QVERIFY(StartScan(p, img->path()));
+    ::kill(pid_t(p.processId()), SIGINT);
+    QVERIFY(p.waitForFinished(60000));
+    const QStringList texts = Texts(p.readAllStandardOutput());
+    const QStringList rows = texts.filter(QStringLiteral("\t2E\t"));
+    QVERIFY(rows.size() <= 2); // the third directory lies past where the scan stopped
+    QVERIFY(texts.contains(oplog::E2(int(rows.size()))));
+    QVERIFY(p.readAllStandardError().contains("Stop requested"));
+    QCOMPARE(p.exitCode(), rows.isEmpty() ? 1 : 0);
+    QCOMPARE(img->List(QStringLiteral("::/")).size(), rows.size());
+}
+
+void TestCli::secondInterruptQuits()
+{
+    // Ctrl+C typed twice at the backup question, on a terminal that script(1) provides: the first is the
+    // Stop button, the second ends the program before anything is written.
+    if (QStandardPaths::findExecutable(QStringLiteral("script")).isEmpty())
+        QSKIP("script(1) is not installed");
+    QTemporaryDir dir;
+    const auto img = FatImage::Make(dir.filePath(QStringLiteral("stick.img")), TwoDirectories());
+    QVERIFY(img);
+    img->ZeroRoot();
+    const QByteArray before = img->Digest();
+    QProcess p;
+    p.start(QStringLiteral("script"), {QStringLiteral("-qec"), Cli() + QStringLiteral(" ") + img->path(), QStringLiteral("/dev/null")});
+    auto waitFor = [&p](const QByteArray& text) {
+        QByteArray seen;
+        while (!seen.contains(text) && p.waitForReadyRead(20000))
+            seen += p.readAllStandardOutput();
+        return seen.contains(text);
+    };
+    QVERIFY(waitFor("Yes or No?"));
+    p.write("\x03");
+    QVERIFY(waitFor("Stop requested"));
+    p.write("\x03");
+    QVERIFY(p.waitForFinished(20000));
+    QCOMPARE(p.exitCode(), 130);
+    QCOMPARE(img->Digest(), before);
 }
 
 void TestCli::usageErrors_data()

@@ -77,6 +77,7 @@ private Q_SLOTS:
     void mountedVolumeIsRefused();
     void truncatedImage();
     void rootBeyondTruncatedEnd();
+    void gaugeOnTheLargestVolume();
     void failingWrite();
     void unmappedDrive();
     void replacedImageIsNotOpened();
@@ -440,6 +441,23 @@ void TestRebuild::rootBeyondTruncatedEnd()
     QCOMPARE(ops.status[0], QStringLiteral("就绪"));
     QCOMPARE(v.image->Digest(), before);
     QCOMPARE(QFileInfo(v.image->path()).size(), qint64(cut));
+}
+
+void TestRebuild::gaugeOnTheLargestVolume()
+{
+    // The boot sector claims 2^32 - 1 sectors (2 TiB): the scan's gauge range must still fit a signed
+    // 32-bit gauge, and the image's real end must not make the scan crawl through 33 million empty chunks.
+    TestVolume v = MakeVolume(Tree(512, 1));
+    QVERIFY(v.ok());
+    v.image->ZeroRoot();
+    v.image->Write(32, QByteArray::fromHex("FFFFFFFF"));
+    QVERIFY(v.Remap());
+    ScriptedOps ops;
+    QCOMPARE(RunJob(v.drive, ops), std::optional(JobOutcome::RootWritten));
+    QCOMPARE(int(ops.rows.size()), 4);
+    QCOMPARE(ops.gaugeResets.at(1), int((0xFFFFFFFFu - 128) >> 1));
+    QVERIFY(ops.gaugeHighest <= ops.gaugeResets.at(1) + 64);
+    QVERIFY(ops.gaugeHighest >= ops.gaugeResets.at(1) - 64);
 }
 
 void TestRebuild::failingWrite()

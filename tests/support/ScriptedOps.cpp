@@ -32,6 +32,7 @@ void ScriptedOps::ResetGauge(int maximum)
 
 void ScriptedOps::SetGaugeProgress(int value)
 {
+    gaugeHighest = std::max(gaugeHighest, value);
     gaugePos = std::clamp(value, 0, gaugeMax);
 }
 

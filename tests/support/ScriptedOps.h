@@ -32,6 +32,7 @@ public:
     int gaugeMax = 100;
     int gaugePos = 0;
     std::vector<int> gaugeResets;
+    int gaugeHighest = 0;                       // the highest position set, before clamping
     int nameRequests = 0;
 
     // The log lines without their time stamps: from "] 操作:" on.
