@@ -39,4 +39,11 @@ void ExitWhenWritesDone(int code)
         _exit(g_pendingExit.load());
 }
 
+void ExitAfterWrites(int code)
+{
+    ExitWhenWritesDone(code);
+    for (;;) // the writer ends the process when its write has returned
+        ::pause();
+}
+
 } // namespace platform

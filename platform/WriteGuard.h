@@ -10,7 +10,9 @@ bool BeginCriticalWrite();
 void EndCriticalWrite();
 
 // Ends the process with code at once, or as soon as the write in progress has returned.
-// Async-signal-safe.
+// Async-signal-safe; returns while a write is still in progress.
 void ExitWhenWritesDone(int code);
+// The same from a thread that may wait: does not return.
+[[noreturn]] void ExitAfterWrites(int code);
 
 } // namespace platform

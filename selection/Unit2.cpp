@@ -1,0 +1,111 @@
+#include "selection/Unit2.h"
+
+#include "app/Boxes.h"
+#include "app/Unit1.h"
+#include "rebuild/MainWindowOps.h"
+#include "selection/HddInfo.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+TForm2* Form2 = nullptr;
+
+namespace {
+const char16_t* const kInstruction = u"请勾选要修复的盘符：";
+}
+
+bool EnumFat32Volumes()
+{
+    const EnumerationResult found = EnumerateFat32Volumes();
+    for (const QString& caption : found.captions)
+        Form2->AddVolume(caption);
+    Form2->SetInstruction(found.permissionDenied > 0
+                              ? QStringLiteral("（有") + QString::number(found.permissionDenied)
+                                    + QStringLiteral("个卷因权限不足无法读取，请以root身份运行）")
+                              : QString());
+    return found.anyCandidate;
+}
+
+TForm2::TForm2(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+{
+    setWindowTitle(QStringLiteral("选择要修复的盘符"));
+    QFont f(QStringLiteral("MS Sans Serif"));
+    f.setPixelSize(12);
+    setFont(f);
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Button);
+    move(467, 252);
+    resize(387, 337);
+
+    pnl1 = new QFrame(this);
+    pnl1->setFixedHeight(41);
+    pnl1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    instruction_ = new QLabel(pnl1);
+    instruction_->setWordWrap(true);
+    auto* top = new QHBoxLayout(pnl1);
+    top->setContentsMargins(6, 0, 6, 0);
+    top->addWidget(instruction_);
+    SetInstruction({});
+
+    lv1 = new QListWidget(this);
+    lv1->setFixedHeight(233);
+    lv1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lv1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+
+    pnl2 = new QFrame(this);
+    pnl2->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    btn1 = new QToolButton(pnl2);
+    btn1->setText(QStringLiteral("扫描"));
+    btn1->setFocusPolicy(Qt::NoFocus);
+    btn1->setGeometry(248, 14, 129, 33);
+    connect(btn1, &QToolButton::clicked, this, &TForm2::btn1Click);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(pnl1);
+    layout->addWidget(lv1);
+    layout->addWidget(pnl2, 1);
+    setTabOrder(lv1, pnl1);
+}
+
+void TForm2::SetInstruction(const QString& note) { instruction_->setText(QString::fromUtf16(kInstruction) + note); }
+
+QString TForm2::Instruction() const { return instruction_->text(); }
+
+void TForm2::AddVolume(const QString& caption)
+{
+    auto* item = new QListWidgetItem(caption, lv1);
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    item->setCheckState(Qt::Unchecked);
+}
+
+void TForm2::btn1Click()
+{
+    if (RefuseWhileJobRuns())
+        return;
+    int checked = 0;
+    QListWidgetItem* first = nullptr;
+    for (int i = 0; i < lv1->count(); ++i) {
+        if (lv1->item(i)->checkState() == Qt::Checked) {
+            ++checked;
+            if (!first)
+                first = lv1->item(i);
+        }
+    }
+    if (checked == 0) {
+        MessageBoxA(QStringLiteral("请选中要扫描的盘符！"), QStringLiteral("出错了哟~"), mb::Ok | mb::IconWarning);
+        return;
+    }
+    if (checked > 1) {
+        MessageBoxA(QStringLiteral("每次仅能选择一个盘符！"), QStringLiteral("出错了哟~"), mb::Ok | mb::IconWarning);
+        return;
+    }
+    FSelectedDrive = first->text().left(2);
+    StartJob(FSelectedDrive);
+    close();
+}
