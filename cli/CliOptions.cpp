@@ -14,7 +14,9 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, bool stdinIsTer
             o.help = true;
             return {o, {}};
         }
-        if (a == QLatin1String("--dry-run")) {
+        if (a == QLatin1String("--list")) {
+            o.list = true;
+        } else if (a == QLatin1String("--dry-run")) {
             o.dryRun = true;
         } else if (a == QLatin1String("--no-backup") || a == QLatin1String("--backup")) {
             if (backupGiven)
@@ -36,6 +38,11 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments, bool stdinIsTer
             return Fail(QStringLiteral("only one volume may be named"));
         }
     }
+    if (o.list) {
+        if (!o.path.isEmpty() || o.dryRun || backupGiven)
+            return Fail(QStringLiteral("--list takes nothing else"));
+        return {o, {}};
+    }
     if (o.path.isEmpty())
         return Fail(QStringLiteral("no volume named"));
     if (!o.dryRun && o.backup == CliOptions::Backup::Ask && !stdinIsTerminal)
@@ -47,6 +54,7 @@ QString UsageText()
 {
     return QStringLiteral(
         "Usage: rootwell-cli [--no-backup | --backup NAME] [--dry-run] PATH\n"
+        "       rootwell-cli --list\n"
         "\n"
         "Rebuilds the root directory of the FAT32 volume at PATH (a block device or an image file):\n"
         "judges the root cluster, offers a backup of it, clears it, scans the data area for directory\n"
@@ -57,6 +65,8 @@ QString UsageText()
         "  --no-backup    answer the backup question No\n"
         "                 (with neither, the question is asked on the terminal)\n"
         "  --dry-run      write nothing at all: report the directories the new root would list\n"
+        "  --list         list the FAT32 volumes of this machine as the window's selection dialog\n"
+        "                 does: its caption, a tab, the device path\n"
         "  --help         show this text\n"
         "\n"
         "The operation log and the found directories (SN, type, sector, cluster, high, low; tab-separated)\n"

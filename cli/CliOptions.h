@@ -11,6 +11,7 @@ struct CliOptions {
     QString backupName;
     bool dryRun = false;
     bool help = false;
+    bool list = false;
     QString path;
 };
 

@@ -4,6 +4,7 @@
 #include "platform/DriveMap.h"
 #include "platform/WriteGuard.h"
 #include "rebuild/ROOT.h"
+#include "selection/HddInfo.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -40,6 +41,20 @@ int ExitCode(JobOutcome outcome)
 
 void PrintError(const QString& text) { std::fprintf(stderr, "rootwell-cli: %s\n", text.toUtf8().constData()); }
 
+// The volumes the selection dialog would offer, one per line: caption, tab, device or file.
+int ListVolumes()
+{
+    const EnumerationResult found = EnumerateFat32Volumes();
+    for (const QString& caption : found.captions) {
+        const auto entry = platform::DriveMap::Resolve(caption.left(2));
+        std::printf("%s\t%s\n", caption.toUtf8().constData(), entry ? entry->path.toUtf8().constData() : "");
+    }
+    if (found.permissionDenied > 0)
+        PrintError(QStringLiteral("%1 volume(s) could not be read with this user's rights; run as root to see them all")
+                       .arg(found.permissionDenied));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -56,6 +71,9 @@ int main(int argc, char** argv)
         std::fputs(UsageText().toUtf8().constData(), stdout);
         return 0;
     }
+
+    if (options.list)
+        return ListVolumes();
 
     const QString drive = platform::DriveMap::Assign(options.path);
     if (drive.isEmpty()) {

@@ -18,16 +18,14 @@ std::map<QString, DriveEntry>& Entries()
     return entries;
 }
 
-// What identifies the volume open at fd: its kind, device or inode, size and boot sector.
-bool Describe(int fd, DriveEntry& e)
+// What identifies the volume: its kind, device or inode, size and, when fd is open, its boot sector.
+bool Describe(const struct stat& st, int fd, DriveEntry& e)
 {
-    struct stat st {};
-    if (::fstat(fd, &st) != 0)
-        return false;
     if (S_ISBLK(st.st_mode)) {
         e.blockDevice = true;
         e.rdev = st.st_rdev;
-        if (::ioctl(fd, BLKGETSIZE64, &e.size) != 0)
+        e.size = 0;
+        if (fd >= 0 && ::ioctl(fd, BLKGETSIZE64, &e.size) != 0)
             return false;
     } else if (S_ISREG(st.st_mode)) {
         e.blockDevice = false;
@@ -37,16 +35,31 @@ bool Describe(int fd, DriveEntry& e)
     } else {
         return false;
     }
-    e.bootSector = QByteArray(512, '\0');
-    const ssize_t n = ::pread(fd, e.bootSector.data(), 512, 0);
-    e.bootSector.resize(n > 0 ? qsizetype(n) : 0);
+    e.bootKnown = fd >= 0;
+    e.bootSector.clear();
+    if (e.bootKnown) {
+        e.bootSector = QByteArray(512, '\0');
+        const ssize_t n = ::pread(fd, e.bootSector.data(), 512, 0);
+        e.bootSector.resize(n > 0 ? qsizetype(n) : 0);
+    }
     return true;
+}
+
+bool Describe(int fd, DriveEntry& e)
+{
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 && Describe(st, fd, e);
 }
 
 bool SameVolume(const DriveEntry& a, const DriveEntry& b)
 {
     const bool sameNode = a.blockDevice ? a.rdev == b.rdev : (a.dev == b.dev && a.ino == b.ino);
-    return a.blockDevice == b.blockDevice && sameNode && a.size == b.size && a.bootSector == b.bootSector;
+    if (a.blockDevice != b.blockDevice || !sameNode)
+        return false;
+    // Size and boot sector are compared where both readings could see them.
+    if (a.bootKnown && b.bootKnown)
+        return a.size == b.size && a.bootSector == b.bootSector;
+    return a.blockDevice || a.size == b.size;
 }
 } // namespace
 
@@ -54,11 +67,13 @@ QString DriveMap::Assign(const QString& path)
 {
     const QString absolute = QFileInfo(path).absoluteFilePath();
     DriveEntry wanted;
-    const int fd = ::open(QFile::encodeName(absolute).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return {};
-    const bool described = Describe(fd, wanted);
-    ::close(fd);
+    const QByteArray name = QFile::encodeName(absolute);
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat st {};
+    // A volume this user may not read is still mapped: the job then fails to open it and says so.
+    const bool described = fd >= 0 ? Describe(fd, wanted) : (::stat(name.constData(), &st) == 0 && Describe(st, -1, wanted));
+    if (fd >= 0)
+        ::close(fd);
     if (!described)
         return {};
     wanted.path = absolute;
@@ -89,6 +104,15 @@ std::optional<DriveEntry> DriveMap::Resolve(const QString& drive)
     if (it == Entries().end())
         return std::nullopt;
     return it->second;
+}
+
+std::vector<DriveEntry> DriveMap::All()
+{
+    std::lock_guard lock(g_mutex);
+    std::vector<DriveEntry> all;
+    for (const auto& [drive, e] : Entries())
+        all.push_back(e);
+    return all;
 }
 
 void DriveMap::Release(const QString& drive)

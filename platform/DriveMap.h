@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <optional>
+#include <vector>
 #include <QByteArray>
 #include <cstdint>
 #include <sys/types.h>
@@ -20,6 +21,7 @@ struct DriveEntry {
     ino_t ino = 0;
     std::uint64_t size = 0;
     QByteArray bootSector; // the first 512 bytes: a job never changes them, another volume has others
+    bool bootKnown = false; // false when the volume could not be read when it was mapped (no permission)
 };
 
 class DriveMap {
@@ -31,6 +33,8 @@ public:
     static std::optional<DriveEntry> Resolve(const QString& drive);
     // Frees a drive text for reuse (the test suites run many volumes in one process).
     static void Release(const QString& drive);
+    // Every mapped volume, in drive-letter order.
+    static std::vector<DriveEntry> All();
     // Whether the open file fd is still the volume that was recorded under the entry.
     static bool Matches(const DriveEntry& entry, int fd);
 };

@@ -5,6 +5,9 @@
 #include "rebuild/MainWindowOps.h"
 #include "selection/HddInfo.h"
 
+#include "platform/DriveMap.h"
+
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -15,13 +18,25 @@ TForm2* Form2 = nullptr;
 
 namespace {
 const char16_t* const kInstruction = u"请勾选要修复的盘符：";
+
+
+TForm2::ImagePicker& Picker()
+{
+    static TForm2::ImagePicker picker = [] {
+        return QFileDialog::getOpenFileName(Form2, QStringLiteral("添加映像文件"), QString(),
+                                            QStringLiteral("映像文件 (*.img *.bin *.dd *.raw *.ima);;所有文件 (*)"));
+    };
+    return picker;
 }
+} // namespace
 
 bool EnumFat32Volumes()
 {
     const EnumerationResult found = EnumerateFat32Volumes();
-    for (const QString& caption : found.captions)
-        Form2->AddVolume(caption);
+    for (const QString& caption : found.captions) {
+        const auto entry = platform::DriveMap::Resolve(caption.left(2));
+        Form2->AddVolume(caption, entry ? entry->path : QString());
+    }
     Form2->SetInstruction(found.permissionDenied > 0
                               ? QStringLiteral("（有") + QString::number(found.permissionDenied)
                                     + QStringLiteral("个卷因权限不足无法读取，请以root身份运行）")
@@ -63,6 +78,11 @@ TForm2::TForm2(QWidget* parent)
     btn1->setFocusPolicy(Qt::NoFocus);
     btn1->setGeometry(248, 14, 129, 33);
     connect(btn1, &QToolButton::clicked, this, &TForm2::btn1Click);
+    btnAddImage = new QToolButton(pnl2);
+    btnAddImage->setText(QStringLiteral("添加映像文件…"));
+    btnAddImage->setFocusPolicy(Qt::NoFocus);
+    btnAddImage->setGeometry(111, 14, 129, 33);
+    connect(btnAddImage, &QToolButton::clicked, this, &TForm2::btnAddImageClick);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -77,9 +97,44 @@ void TForm2::SetInstruction(const QString& note) { instruction_->setText(QString
 
 QString TForm2::Instruction() const { return instruction_->text(); }
 
-void TForm2::AddVolume(const QString& caption)
+void TForm2::SetImagePicker(ImagePicker picker)
+{
+    static const ImagePicker dialog = Picker();
+    Picker() = picker ? std::move(picker) : dialog;
+}
+
+void TForm2::btnAddImageClick()
+{
+    const QString path = Picker()();
+    if (path.isEmpty())
+        return;
+    const QString drive = platform::DriveMap::Assign(path);
+    if (drive.isEmpty()) {
+        MessageBoxA(QStringLiteral("无法打开该映像文件：") + path, QStringLiteral("添加映像文件"), mb::Ok | mb::IconWarning);
+        return;
+    }
+    // The list anew, with the checks the user had made.
+    QStringList checked;
+    for (int i = 0; i < lv1->count(); ++i)
+        if (lv1->item(i)->checkState() == Qt::Checked)
+            checked << lv1->item(i)->text();
+    lv1->clear();
+    EnumFat32Volumes();
+    bool listed = false;
+    for (int i = 0; i < lv1->count(); ++i) {
+        QListWidgetItem* item = lv1->item(i);
+        if (checked.contains(item->text()))
+            item->setCheckState(Qt::Checked);
+        listed = listed || item->text().startsWith(drive);
+    }
+    if (!listed)
+        MessageBoxA(QStringLiteral("该映像文件不是FAT32卷：") + path, QStringLiteral("添加映像文件"), mb::Ok | mb::IconWarning);
+}
+
+void TForm2::AddVolume(const QString& caption, const QString& path)
 {
     auto* item = new QListWidgetItem(caption, lv1);
+    item->setToolTip(path);
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     item->setCheckState(Qt::Unchecked);
 }

@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 #include <QTest>
 #include <csignal>
+#include <unistd.h>
 
 namespace {
 QString Cli() { return qEnvironmentVariable("ROOTWELL_CLI"); }
@@ -51,6 +52,7 @@ private Q_SLOTS:
     void asksOnTheTerminalAndShowsProgress();
     void interruptStopsTheScan();
     void secondInterruptQuits();
+    void listsTheVolumes();
     void usageErrors_data();
     void usageErrors();
     void help();
@@ -258,6 +260,26 @@ void TestCli::secondInterruptQuits()
     QCOMPARE(img->Digest(), before);
 }
 
+void TestCli::listsTheVolumes()
+{
+    if (::geteuid() != 0)
+        QSKIP("loop devices need root");
+    QTemporaryDir dir;
+    const auto img = FatImage::Make(dir.filePath(QStringLiteral("stick.img")), TwoDirectories());
+    QVERIFY(img);
+    QVERIFY(RunProgram(QStringLiteral("mlabel"), {QStringLiteral("-i"), img->path(), QStringLiteral("::CLISTICK")}).exitCode == 0);
+    const ProcessResult attach = RunProgram(QStringLiteral("losetup"), {QStringLiteral("-f"), QStringLiteral("--show"), img->path()});
+    if (attach.exitCode != 0)
+        QSKIP("no loop device can be made here");
+    const QString device = QString::fromUtf8(attach.out).trimmed();
+    const ProcessResult r = RunCli({QStringLiteral("--list")});
+    RunProgram(QStringLiteral("losetup"), {QStringLiteral("-d"), device});
+    QCOMPARE(r.exitCode, 0);
+    const QStringList lines = Lines(r.out).filter(QStringLiteral("\t") + device);
+    QCOMPARE(lines.size(), 1);
+    QVERIFY2(QRegularExpression(QStringLiteral("^[C-Z]:CLISTICK\t")).match(lines[0]).hasMatch(), qPrintable(lines[0]));
+}
+
 void TestCli::usageErrors_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -266,6 +288,7 @@ void TestCli::usageErrors_data()
     QTest::newRow("both answers") << QStringList{QStringLiteral("--no-backup"), QStringLiteral("--backup"), QStringLiteral("b"), QStringLiteral("x.img")};
     QTest::newRow("backup without a name") << QStringList{QStringLiteral("x.img"), QStringLiteral("--backup")};
     QTest::newRow("unknown option") << QStringList{QStringLiteral("--force"), QStringLiteral("x.img")};
+    QTest::newRow("list and a volume") << QStringList{QStringLiteral("--list"), QStringLiteral("x.img")};
     QTest::newRow("two volumes") << QStringList{QStringLiteral("--no-backup"), QStringLiteral("a.img"), QStringLiteral("b.img")};
 }
 

@@ -6,6 +6,7 @@
 #include "app/StatusPanels.h"
 #include "app/Unit1.h"
 #include "platform/DriveMap.h"
+#include "platform/Drives.h"
 #include "rebuild/OperationLog.h"
 #include "rebuild/ROOT.h"
 #include "selection/Unit2.h"
@@ -117,6 +118,8 @@ private Q_SLOTS:
     void saveDialogKeepsTheLastName();
     void boxOnScreenLeavesTheWindowUsable();
     void oneJobAtATime();
+    void addingAnImageFile();
+    void permissionNote();
     void closingDuringAJob_data();
     void closingDuringAJob();
 
@@ -470,6 +473,76 @@ void TestWindow::oneJobAtATime()
     Form1->btn1Click();
     QVERIFY(Form2->isVisible());
     QCOMPARE(boxes_.shown.size(), std::size_t(3));
+}
+
+void TestWindow::addingAnImageFile()
+{
+    TestVolume v = MakeVolume(Tree());
+    QVERIFY(v.ok());
+    platform::DriveMap::Release(v.drive); // the user adds it through the dialog
+    QTemporaryDir dir;
+    QFile junk(dir.filePath(QStringLiteral("junk.img")));
+    QVERIFY(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArray(65536, '\x5A'));
+    junk.close();
+    QString pick;
+    TForm2::SetImagePicker([&pick] { return pick; });
+    Form1->btn1Click();
+    const int before = Form2->lv1->count();
+    QVERIFY(Form2->btnAddImage->isVisible());
+    QCOMPARE(Form2->btnAddImage->text(), QStringLiteral("添加映像文件…"));
+
+    pick = v.image->path();
+    QTest::mouseClick(Form2->btnAddImage, Qt::LeftButton);
+    const QString drive = platform::DriveMap::Assign(v.image->path());
+    drives_.push_back(drive);
+    QCOMPARE(Form2->lv1->count(), before + 1);
+    QListWidgetItem* item = Form2->lv1->findItems(drive + QStringLiteral("本地磁盘"), Qt::MatchExactly).value(0);
+    QVERIFY(item);
+    QCOMPARE(item->toolTip(), v.image->path());
+    QVERIFY(boxes_.shown.empty());
+    item->setCheckState(Qt::Checked);
+
+    pick = junk.fileName(); // not FAT32: said, and the check made before stays
+    QTest::mouseClick(Form2->btnAddImage, Qt::LeftButton);
+    drives_.push_back(platform::DriveMap::Assign(junk.fileName()));
+    QCOMPARE(boxes_.shown.back().text, QStringLiteral("该映像文件不是FAT32卷：") + junk.fileName());
+    QCOMPARE(Form2->lv1->findItems(drive + QStringLiteral("本地磁盘"), Qt::MatchExactly).value(0)->checkState(), Qt::Checked);
+
+    pick = dir.filePath(QStringLiteral("missing.img"));
+    QTest::mouseClick(Form2->btnAddImage, Qt::LeftButton);
+    QCOMPARE(boxes_.shown.back().text, QStringLiteral("无法打开该映像文件：") + pick);
+
+    pick.clear(); // a cancelled file dialog does nothing
+    const std::size_t shown = boxes_.shown.size();
+    QTest::mouseClick(Form2->btnAddImage, Qt::LeftButton);
+    QCOMPARE(boxes_.shown.size(), shown);
+
+    // A later Start lists the image again.
+    Form1->btn1Click();
+    QVERIFY(!Form2->lv1->findItems(drive + QStringLiteral("本地磁盘"), Qt::MatchExactly).isEmpty());
+    TForm2::SetImagePicker({});
+}
+
+namespace {
+class LockedDrives : public platform::DriveLayer {
+public:
+    std::uint32_t LogicalDrives() override { return 0b1100; }
+    int TypeOfDrive(const QString&) override { return platform::DRIVE_REMOVABLE; }
+    bool VolumeLabel(const QString&, QByteArray&) override { return false; }
+    platform::BootRead ReadBootSector(const QString&, std::uint8_t*) override { return platform::BootRead::PermissionDenied; }
+    bool QueryStorageProperty(const QString&, std::uint8_t*) override { return false; }
+};
+} // namespace
+
+void TestWindow::permissionNote()
+{
+    LockedDrives locked;
+    platform::SetDrivesForTesting(&locked);
+    Form1->btn1Click();
+    platform::SetDrivesForTesting(nullptr);
+    QCOMPARE(Form2->lv1->count(), 0);
+    QCOMPARE(Form2->Instruction(), QStringLiteral("请勾选要修复的盘符：（有2个卷因权限不足无法读取，请以root身份运行）"));
 }
 
 void TestWindow::closingDuringAJob_data()
