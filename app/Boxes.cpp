@@ -59,6 +59,7 @@ int ScreenMessageBox(const QString& text, const QString& caption, unsigned flags
     switch (flags & mb::IconMask) {
     case mb::IconWarning: icon = QMessageBox::Warning; break;
     case mb::IconInformation: icon = QMessageBox::Information; break;
+    case mb::IconError: icon = QMessageBox::Critical; break;
     default: break;
     }
     QMessageBox box(icon, caption, text, question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok);

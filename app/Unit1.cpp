@@ -1,9 +1,11 @@
 #include "app/Unit1.h"
 
+#include "app/About.h"
 #include "app/Gauge.h"
 #include "app/Icons.h"
 #include "app/ResultModel.h"
 #include "app/StatusPanels.h"
+#include "app/Ticker.h"
 #include "rebuild/OperationLog.h"
 #include "rebuild/ROOT.h"
 #include "selection/HddInfo.h"
@@ -22,6 +24,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWebEngineView>
 
 TForm1* Form1 = nullptr;
 
@@ -73,6 +76,8 @@ TForm1::TForm1(QWidget* parent)
 TForm1::~TForm1()
 {
     relay_->Detach();
+    if (TickerLabel && TickerLabel->parentWidget() == stat1)
+        TickerLabel = nullptr;
     if (Form1 == this)
         Form1 = nullptr;
 }
@@ -98,6 +103,12 @@ void TForm1::BuildLayout()
     pgc1->setDocumentMode(true);
     ts1 = new QWidget;
     ts2 = new QWidget;
+    auto* page = new ForumPage(this);
+    wb1 = new QWebEngineView(ts2);
+    wb1->setPage(page);
+    wb1->resize(759, 305);
+    connect(page, &ForumPage::NavigationBegins, this, &TForm1::wb1BeforeNavigate2);
+    connect(page, &QWebEnginePage::loadFinished, this, [this] { wb1DocumentComplete(wb1->page()->url()); });
     pgc1->addTab(ts1, StartTabIcon(), QStringLiteral("开始"));
     pgc1->addTab(ts2, AboutTabIcon(), QStringLiteral("关于我们"));
     pgc1->setCurrentWidget(ts1); // as designed; FormCreate turns to the About tab
@@ -153,12 +164,48 @@ void TForm1::BuildLayout()
     tmr2->setInterval(1000);
     connect(tmr2, &QTimer::timeout, this, &TForm1::tmr2Timer);
     tmr2->start();
+    tmr1 = new QTimer(this);
+    tmr1->setInterval(3000);
+    connect(tmr1, &QTimer::timeout, this, &TForm1::tmr1Timer);
+    tmr1->start();
 }
 
 void TForm1::FormCreate()
 {
     stat1->SetPanelText(0, QStringLiteral("就绪"));
+
+    // The browser keeps its designed height at the top of its tab and takes the tab's width.
+    auto* about = new QVBoxLayout(ts2);
+    about->setContentsMargins(0, 0, 0, 0);
+    about->addWidget(wb1);
+    about->addStretch(1);
+    wb1->setFixedHeight(305);
+    wb1->load(ForumUrl());
+
+    TickerLabel = new myLabel(stat1, tmr1);
+    TickerLabel->setText(QString());
+    TickerLabel->adjustSize();
+    TickerLabel->setFixedHeight(TickerLabel->fontMetrics().height());
+    TickerLabel->move(stat1->PanelWidth(0) + stat1->PanelWidth(1) + 4, (stat1->height() - TickerLabel->height()) / 2);
+    TickerLabel->raise();
+    TickerLabel->show();
+
+    TickerIndex = 0;
+    TickerTitles.clear();
+    TickerLinks.clear();
     pgc1->setCurrentWidget(ts2);
+}
+
+void TForm1::tmr1Timer() { AdvanceTicker(); }
+
+void TForm1::wb1BeforeNavigate2(const QUrl& url) { LastNavigateUrl = QString::fromLatin1(url.toEncoded()); }
+
+void TForm1::wb1DocumentComplete(const QUrl& url)
+{
+    // Frames complete too; only the document of the navigation begun last is harvested.
+    if (QString::fromLatin1(url.toEncoded()) != LastNavigateUrl.toString())
+        return;
+    HarvestPage(wb1->page(), [this] { Q_EMIT PageHarvested(); });
 }
 
 void TForm1::tmr2Timer()

@@ -17,6 +17,8 @@ class QTabWidget;
 class QTableView;
 class QTimer;
 class QToolButton;
+class QUrl;
+class QWebEngineView;
 class ResultModel;
 class StatusPanels;
 
@@ -35,6 +37,7 @@ public:
     QTabWidget* pgc1;
     QWidget* ts1;
     QWidget* ts2;
+    QWebEngineView* wb1;
     QGroupBox* grp1;
     QPlainTextEdit* mmo1;
     SaveDialog dlgSave1;
@@ -44,11 +47,15 @@ public:
     QToolButton* btn2;
     QToolButton* btn1;
     QTimer* tmr2;
+    QTimer* tmr1;
 
     void btn1Click();
     void btn2Click();
     void FormCreate();
+    void tmr1Timer();
     void tmr2Timer();
+    void wb1BeforeNavigate2(const QUrl& url);
+    void wb1DocumentComplete(const QUrl& url);
 
     void AppendLogLine(const QString& line) override;
     void ResetGauge(int maximum) override;
@@ -60,6 +67,10 @@ public:
     QString ResultCell(int row, int subItem) override;
     int ShowMessageBox(const QString& text, const QString& caption, unsigned flags) override;
     std::optional<QString> ChooseBackupFileName() override;
+
+Q_SIGNALS:
+    // A harvest of the About page has ended (whatever it took).
+    void PageHarvested();
 
 protected:
     // Closing the window ends the program, even while a job runs: the job is cut off from the window.

@@ -10,6 +10,7 @@
 namespace mb {
 constexpr unsigned Ok = 0x00;
 constexpr unsigned YesNo = 0x04;
+constexpr unsigned IconError = 0x10;
 constexpr unsigned IconWarning = 0x30;
 constexpr unsigned IconInformation = 0x40;
 constexpr unsigned ButtonsMask = 0x0F;

@@ -1,4 +1,5 @@
 // The main window and the selection dialog, driven as a user drives them, on the offscreen platform.
+#include "app/About.h"
 #include "app/Boxes.h"
 #include "app/Gauge.h"
 #include "app/Program.h"
@@ -578,8 +579,12 @@ void TestWindow::closingDuringAJob()
     QVERIFY(p.waitForFinished(60000));
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
     QCOMPARE(p.exitCode(), 0);
-    const QByteArray err = p.readAllStandardError();
-    QVERIFY2(err.trimmed().isEmpty(), err.constData());
+    // The offscreen platform has no OpenGL; the browser engine says so. Nothing else may be printed.
+    QByteArray err;
+    for (const QByteArray& line : p.readAllStandardError().split('\n'))
+        if (!line.trimmed().isEmpty() && !line.startsWith("WebEngineContext used before") && !line.startsWith("No suitable graphics backend"))
+            err += line + '\n';
+    QVERIFY2(err.isEmpty(), err.constData());
     QVERIFY(p.readAllStandardOutput().contains("closed"));
     QVERIFY(t.elapsed() < 20000);
     const QByteArray after = img->RootCluster();
@@ -590,6 +595,7 @@ void TestWindow::closingDuringAJob()
 // In the child process: the program, whose window is closed in the middle of a job.
 static int CloseDuringJob(int argc, char** argv)
 {
+    SetForumUrlForTesting(QUrl(QStringLiteral("about:blank")));
     const QString when = qEnvironmentVariable("ROOTWELL_CLOSE_DURING_JOB");
     const QString image = qEnvironmentVariable("ROOTWELL_IMAGE");
     return RunRootwell(argc, argv, [when, image](TForm1& window) {
@@ -624,6 +630,8 @@ int main(int argc, char** argv)
     QuietOffscreenNotes();
     if (qEnvironmentVariableIsSet("ROOTWELL_CLOSE_DURING_JOB"))
         return CloseDuringJob(argc, argv);
+    PrepareBrowserEngine();
+    SetForumUrlForTesting(QUrl(QStringLiteral("about:blank"))); // no forum host is looked up here
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Rootwell"));
     TestWindow test;
