@@ -166,6 +166,7 @@ void TForm1::BuildLayout()
     tmr2->start();
     tmr1 = new QTimer(this);
     tmr1->setInterval(3000);
+    tmr1->setTimerType(Qt::PreciseTimer); // each entry shows for the whole period, not 5% less
     connect(tmr1, &QTimer::timeout, this, &TForm1::tmr1Timer);
     tmr1->start();
 }

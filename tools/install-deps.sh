@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs, from Debian 12's packages, whatever the build, the demo and the tests need and is missing.
 set -euo pipefail
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins qt6-webengine-dev libgl-dev libblkid-dev fonts-wqy-microhei dosfstools mtools e2fsprogs util-linux bsdutils)
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins qt6-webengine-dev libgl-dev libblkid-dev fonts-wqy-microhei xvfb xauth dosfstools mtools e2fsprogs util-linux bsdutils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
