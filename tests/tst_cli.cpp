@@ -17,13 +17,13 @@ QString Cli() { return qEnvironmentVariable("ROOTWELL_CLI"); }
 
 ProcessResult RunCli(const QStringList& arguments) { return RunProgram(Cli(), arguments); }
 
-ImageSpec TwoDirectories()
+ImageRecipe TwoDirectories()
 {
-    ImageSpec spec;
-    spec.sectorsPerCluster = 8;
-    spec.directories = {QStringLiteral("MUSIC"), QStringLiteral("MUSIC/LIVE")};
-    spec.files = {{QStringLiteral("MUSIC/LIVE/SET.TXT"), QByteArray("encore\n")}};
-    return spec;
+    ImageRecipe recipe;
+    recipe.sectorsPerCluster = 8;
+    recipe.directories = {QStringLiteral("MUSIC"), QStringLiteral("MUSIC/LIVE")};
+    recipe.files = {{QStringLiteral("MUSIC/LIVE/SET.TXT"), QByteArray("encore\n")}};
+    return recipe;
 }
 
 QStringList Lines(const QByteArray& out) { return QString::fromUtf8(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
@@ -141,7 +141,7 @@ void TestCli::failuresExitOne()
     QCOMPARE(Texts(r.out).last(), oplog::Unsupported(QStringLiteral("不是FAT32卷")));
     QVERIFY(QString::fromUtf8(r.err).contains(QStringLiteral("[不支持的卷]")));
     // No subdirectory at all.
-    const auto img = FatImage::Make(dir.filePath(QStringLiteral("empty.img")), ImageSpec{});
+    const auto img = FatImage::Make(dir.filePath(QStringLiteral("empty.img")), ImageRecipe{});
     QVERIFY(img);
     img->ZeroRoot();
     r = RunCli({QStringLiteral("--no-backup"), img->path()});
@@ -184,11 +184,11 @@ namespace {
 // enough to be interrupted, and an interrupted one misses the third.
 std::optional<FatImage> LongScan(const QTemporaryDir& dir)
 {
-    ImageSpec spec;
-    spec.sectorsPerCluster = 8;
-    spec.sizeKiB = 4 * 1024 * 1024;
-    spec.directories = {QStringLiteral("EARLY1"), QStringLiteral("EARLY2")};
-    auto img = FatImage::Make(dir.filePath(QStringLiteral("long.img")), spec);
+    ImageRecipe recipe;
+    recipe.sectorsPerCluster = 8;
+    recipe.sizeKiB = 4 * 1024 * 1024;
+    recipe.directories = {QStringLiteral("EARLY1"), QStringLiteral("EARLY2")};
+    auto img = FatImage::Make(dir.filePath(QStringLiteral("long.img")), recipe);
     if (!img)
         return img;
     img->ZeroRoot();

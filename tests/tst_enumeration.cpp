@@ -361,10 +361,10 @@ void TestEnumeration::loopDevicesAndImageFiles()
     // The real layer on this machine: a loop device over a labelled FAT32 image, and an image file added by
     // hand. Enumerating reads them and writes nothing.
     QTemporaryDir dir;
-    ImageSpec spec;
-    spec.directories = {QStringLiteral("A")};
-    auto viaLoop = FatImage::Make(dir.filePath(QStringLiteral("loop.img")), spec);
-    auto added = FatImage::Make(dir.filePath(QStringLiteral("added.img")), spec);
+    ImageRecipe recipe;
+    recipe.directories = {QStringLiteral("A")};
+    auto viaLoop = FatImage::Make(dir.filePath(QStringLiteral("loop.img")), recipe);
+    auto added = FatImage::Make(dir.filePath(QStringLiteral("added.img")), recipe);
     QVERIFY(viaLoop && added);
     QVERIFY(RunProgram(QStringLiteral("mlabel"), {QStringLiteral("-i"), viaLoop->path(), QStringLiteral("::LOOPVOL")}).exitCode == 0);
     const QByteArray before = viaLoop->Digest(), addedBefore = added->Digest();

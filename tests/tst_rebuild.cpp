@@ -22,18 +22,18 @@ QByteArray Content(int size, quint32 seed)
 }
 
 // Four directories at three depths, with files in them.
-ImageSpec Tree(int sectorSize, int sectorsPerCluster)
+ImageRecipe Tree(int sectorSize, int sectorsPerCluster)
 {
-    ImageSpec spec;
-    spec.sectorSize = sectorSize;
-    spec.sectorsPerCluster = sectorsPerCluster;
-    spec.directories = {QStringLiteral("DOCS"), QStringLiteral("DOCS/Y2024"), QStringLiteral("DOCS/Y2024/DEEP"),
+    ImageRecipe recipe;
+    recipe.sectorSize = sectorSize;
+    recipe.sectorsPerCluster = sectorsPerCluster;
+    recipe.directories = {QStringLiteral("DOCS"), QStringLiteral("DOCS/Y2024"), QStringLiteral("DOCS/Y2024/DEEP"),
                         QStringLiteral("PHOTOS")};
-    spec.files = {{QStringLiteral("DOCS/Y2024/REPORT.TXT"), Content(9000, 1)},
+    recipe.files = {{QStringLiteral("DOCS/Y2024/REPORT.TXT"), Content(9000, 1)},
                   {QStringLiteral("DOCS/Y2024/DEEP/NOTE.BIN"), Content(700, 2)},
                   {QStringLiteral("PHOTOS/IMG1.JPG"), Content(20000, 3)},
                   {QStringLiteral("TOP.TXT"), Content(100, 4)}};
-    return spec;
+    return recipe;
 }
 
 QStringList Texts(std::initializer_list<QString> texts) { return QStringList(texts); }
@@ -257,11 +257,11 @@ void TestRebuild::stopDuringScan()
 {
     // Stop pressed while the first row is appended. The scan may have found a few more rows by then (they
     // are on their way to the table), but never more than it lets wait at once, and it ends at its next poll.
-    ImageSpec spec;
-    spec.sectorsPerCluster = 8;
+    ImageRecipe recipe;
+    recipe.sectorsPerCluster = 8;
     for (int i = 0; i < 100; ++i)
-        spec.directories << QStringLiteral("D%1").arg(i);
-    TestVolume v = MakeVolume(spec);
+        recipe.directories << QStringLiteral("D%1").arg(i);
+    TestVolume v = MakeVolume(recipe);
     QVERIFY(v.ok());
     v.image->ZeroRoot();
     ScriptedOps ops;
@@ -293,9 +293,9 @@ void TestRebuild::stopWhileBackupQuestionIsOpen()
 
 void TestRebuild::noDirectories()
 {
-    ImageSpec spec;
-    spec.files = {{QStringLiteral("ONLY.TXT"), Content(3000, 9)}};
-    TestVolume v = MakeVolume(spec);
+    ImageRecipe recipe;
+    recipe.files = {{QStringLiteral("ONLY.TXT"), Content(3000, 9)}};
+    TestVolume v = MakeVolume(recipe);
     QVERIFY(v.ok());
     v.image->GarbageRoot(11);
     const QByteArray outside = v.image->DigestOutsideRoot();
@@ -319,10 +319,10 @@ void TestRebuild::rowsAgainstClusterCapacity_data()
 void TestRebuild::rowsAgainstClusterCapacity()
 {
     QFETCH(int, directories);
-    ImageSpec spec;
+    ImageRecipe recipe;
     for (int i = 0; i < directories; ++i)
-        spec.directories << QStringLiteral("D%1").arg(i);
-    TestVolume v = MakeVolume(spec);
+        recipe.directories << QStringLiteral("D%1").arg(i);
+    TestVolume v = MakeVolume(recipe);
     QVERIFY(v.ok());
     v.image->ZeroRoot();
     ScriptedOps ops;

@@ -69,13 +69,13 @@ struct BoxScript {
     }
 };
 
-ImageSpec Tree()
+ImageRecipe Tree()
 {
-    ImageSpec spec;
-    spec.sectorsPerCluster = 8;
-    spec.directories = {QStringLiteral("PICS"), QStringLiteral("PICS/2025"), QStringLiteral("WORK"), QStringLiteral("WORK/OLD")};
-    spec.files = {{QStringLiteral("WORK/OLD/PLAN.TXT"), QByteArray("keep me\n")}};
-    return spec;
+    ImageRecipe recipe;
+    recipe.sectorsPerCluster = 8;
+    recipe.directories = {QStringLiteral("PICS"), QStringLiteral("PICS/2025"), QStringLiteral("WORK"), QStringLiteral("WORK/OLD")};
+    recipe.files = {{QStringLiteral("WORK/OLD/PLAN.TXT"), QByteArray("keep me\n")}};
+    return recipe;
 }
 
 QStringList LogTexts()
@@ -559,10 +559,10 @@ void TestWindow::closingDuringAJob()
     // The program itself, in a process of its own: it must end at once with 0, print nothing, and leave the
     // root cluster either as it was or wholly cleared.
     QTemporaryDir dir;
-    ImageSpec spec = Tree();
+    ImageRecipe recipe = Tree();
     if (when == QLatin1String("scan"))
-        spec.sizeKiB = 4 * 1024 * 1024; // long enough a scan to close the window in
-    auto img = FatImage::Make(dir.filePath(QStringLiteral("v.img")), spec);
+        recipe.sizeKiB = 4 * 1024 * 1024; // long enough a scan to close the window in
+    auto img = FatImage::Make(dir.filePath(QStringLiteral("v.img")), recipe);
     QVERIFY(img);
     img->GarbageRoot(8);
     const QByteArray root = img->RootCluster();

@@ -32,7 +32,7 @@ ProcessResult RunProgram(const QString& program, const QStringList& arguments, c
 
 namespace {
 // mtools takes a volume for FAT32 only from 65,525 clusters on.
-qint64 MinimumKiB(const ImageSpec& s)
+qint64 MinimumKiB(const ImageRecipe& s)
 {
     const qint64 clusterBytes = qint64(s.sectorSize) * s.sectorsPerCluster;
     const qint64 clusters = 66000;
@@ -41,22 +41,22 @@ qint64 MinimumKiB(const ImageSpec& s)
 }
 } // namespace
 
-std::optional<FatImage> FatImage::Make(const QString& path, const ImageSpec& spec)
+std::optional<FatImage> FatImage::Make(const QString& path, const ImageRecipe& recipe)
 {
     QFile::remove(path);
-    const qint64 kib = spec.sizeKiB ? spec.sizeKiB : MinimumKiB(spec);
+    const qint64 kib = recipe.sizeKiB ? recipe.sizeKiB : MinimumKiB(recipe);
     ProcessResult r = RunProgram(QStringLiteral("mkfs.fat"),
                                  {QStringLiteral("-F"), QStringLiteral("32"), QStringLiteral("-S"),
-                                  QString::number(spec.sectorSize), QStringLiteral("-s"),
-                                  QString::number(spec.sectorsPerCluster), QStringLiteral("-i"),
+                                  QString::number(recipe.sectorSize), QStringLiteral("-s"),
+                                  QString::number(recipe.sectorsPerCluster), QStringLiteral("-i"),
                                   QStringLiteral("2026CAFE"), QStringLiteral("-C"), path, QString::number(kib)});
     if (r.exitCode != 0) {
         qWarning("mkfs.fat failed: %s", r.err.constData());
         return std::nullopt;
     }
-    if (!spec.directories.isEmpty()) {
+    if (!recipe.directories.isEmpty()) {
         QStringList args{QStringLiteral("-i"), path};
-        for (const QString& dir : spec.directories)
+        for (const QString& dir : recipe.directories)
             args << QStringLiteral("::/") + dir;
         r = RunProgram(QStringLiteral("mmd"), args);
         if (r.exitCode != 0) {
@@ -64,7 +64,7 @@ std::optional<FatImage> FatImage::Make(const QString& path, const ImageSpec& spe
             return std::nullopt;
         }
     }
-    for (const auto& [name, content] : spec.files) {
+    for (const auto& [name, content] : recipe.files) {
         const QString local = path + QStringLiteral(".content");
         QFile f(local);
         if (!f.open(QIODevice::WriteOnly) || f.write(content) != content.size())

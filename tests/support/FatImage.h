@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-struct ImageSpec {
+struct ImageRecipe {
     int sectorSize = 512;
     int sectorsPerCluster = 1;
     qint64 sizeKiB = 0; // 0: the smallest size at which mtools still reads the volume as FAT32
@@ -30,7 +30,7 @@ ProcessResult RunProgram(const QString& program, const QStringList& arguments, c
 class FatImage {
 public:
     // Makes the image at path; fails the calling test (returns nothing) when a tool fails.
-    static std::optional<FatImage> Make(const QString& path, const ImageSpec& spec);
+    static std::optional<FatImage> Make(const QString& path, const ImageRecipe& recipe);
     // Wraps an existing image.
     static FatImage Open(const QString& path);
 

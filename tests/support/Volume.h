@@ -26,11 +26,11 @@ struct TestVolume {
     QString file(const QString& name) const { return dir->filePath(name); }
 };
 
-inline TestVolume MakeVolume(const ImageSpec& spec)
+inline TestVolume MakeVolume(const ImageRecipe& recipe)
 {
     TestVolume v;
     v.dir = std::make_unique<QTemporaryDir>();
-    v.image = FatImage::Make(v.dir->filePath(QStringLiteral("volume.img")), spec);
+    v.image = FatImage::Make(v.dir->filePath(QStringLiteral("volume.img")), recipe);
     if (v.image)
         v.drive = platform::DriveMap::Assign(v.image->path());
     return v;

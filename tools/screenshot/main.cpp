@@ -2,13 +2,9 @@
 // Start, a check box and Scan (answering No to the backup question), then saves what the X server shows.
 //   rootwell-screenshot IMAGE OUTPUT.png        (run it under an X server, e.g. xvfb-run)
 #include "app/Program.h"
-#include "app/Unit1.h"
-#include "platform/DriveMap.h"
-#include "rebuild/MainWindowOps.h"
-#include "selection/Unit2.h"
+#include "tools/DriveWindow.h"
 
 #include <QApplication>
-#include <QListWidget>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
@@ -25,17 +21,11 @@ int main(int argc, char** argv)
     bool saved = false;
     int n = 1;
     RunRootwell(n, argv, [&](TForm1& window) {
-        SetMessageBoxFunction([](const QString&, const QString&, unsigned flags) {
-            return (flags & mb::ButtonsMask) == mb::YesNo ? mb::IdNo : mb::IdOk;
-        });
-        if (platform::DriveMap::Assign(image).isEmpty()) {
-            std::fprintf(stderr, "cannot open %s\n", qPrintable(image));
+        if (!StartJobOnImage(window, image)) {
+            std::fprintf(stderr, "%s cannot be opened, or is no FAT32 volume\n", qPrintable(image));
             QApplication::quit();
             return;
         }
-        window.btn1Click();
-        Form2->lv1->item(0)->setCheckState(Qt::Checked);
-        Form2->btn1Click();
         auto* poll = new QTimer(&window);
         QObject::connect(poll, &QTimer::timeout, &window, [&window, poll, &output, &saved] {
             if (JobRunning() || window.tmr2->isActive())
