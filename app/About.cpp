@@ -40,8 +40,22 @@ QUrl ForumUrl()
 
 void SetForumUrlForTesting(const QUrl& url) { TestUrl() = url; }
 
-bool ForumPage::acceptNavigationRequest(const QUrl& url, NavigationType, bool)
+ForumPage::ForumPage(QObject* parent) : QWebEnginePage(parent)
 {
+    connect(this, &QWebEnginePage::loadFinished, this, [this] {
+        const QList<QUrl> frames = std::exchange(frames_, {});
+        for (const QUrl& frame : frames)
+            Q_EMIT DocumentComplete(frame);
+        Q_EMIT DocumentComplete(url());
+    });
+}
+
+bool ForumPage::acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame)
+{
+    if (isMainFrame)
+        frames_.clear();
+    else
+        frames_ << url;
     Q_EMIT NavigationBegins(url);
     return true;
 }

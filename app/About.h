@@ -13,19 +13,25 @@ QUrl ForumUrl();
 // The tests send the browser to a page of their own instead.
 void SetForumUrlForTesting(const QUrl& url);
 
-// The About page's browser page: it tells the window of every navigation that begins, cancels none, and
-// keeps the pages' console messages to itself.
+// The About page's browser page: it tells the window of every navigation that begins (the page's and its
+// frames'), cancels none, and of every document that completes. The engine reports one completion for a
+// whole page; the documents of the frames the page loaded are reported complete just before it, in the
+// order their navigations began, as a browser that reports each frame would.
 class ForumPage : public QWebEnginePage {
     Q_OBJECT
 public:
-    using QWebEnginePage::QWebEnginePage;
+    explicit ForumPage(QObject* parent = nullptr);
 
 Q_SIGNALS:
     void NavigationBegins(const QUrl& url);
+    void DocumentComplete(const QUrl& url);
 
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
     void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int, const QString&) override {}
+
+private:
+    QList<QUrl> frames_; // frame navigations begun since the page's own
 };
 
 // Walks the page's anchors (texts and targets, in document order) from the one whose whole text is

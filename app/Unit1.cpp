@@ -108,7 +108,7 @@ void TForm1::BuildLayout()
     wb1->setPage(page);
     wb1->resize(759, 305);
     connect(page, &ForumPage::NavigationBegins, this, &TForm1::wb1BeforeNavigate2);
-    connect(page, &QWebEnginePage::loadFinished, this, [this] { wb1DocumentComplete(wb1->page()->url()); });
+    connect(page, &ForumPage::DocumentComplete, this, &TForm1::wb1DocumentComplete);
     pgc1->addTab(ts1, StartTabIcon(), QStringLiteral("开始"));
     pgc1->addTab(ts2, AboutTabIcon(), QStringLiteral("关于我们"));
     pgc1->setCurrentWidget(ts1); // as designed; FormCreate turns to the About tab

@@ -62,6 +62,7 @@ private Q_SLOTS:
     void pagesInTheBrowser();
     void aFrameOfAnotherUrlDoesNothing();
     void samePageTwiceAppendsTwice();
+    void pageWithFramesIsHarvestedOnce();
     void unreadableDocumentIsReported();
     void tickerRotation_data();
     void tickerRotation();
@@ -215,6 +216,23 @@ void TestAbout::samePageTwiceAppendsTwice()
     QVERIFY(Load(html));
     QCOMPARE(TickerTitles, (QStringList{QStringLiteral("查看新帖"), QStringLiteral("T1"), QStringLiteral("查看新帖"), QStringLiteral("T1")}));
     QCOMPARE(TickerLinks.size(), 4);
+}
+
+void TestAbout::pageWithFramesIsHarvestedOnce()
+{
+    // The frames' navigations begin after the page's: the completion of the last one begun harvests the
+    // page, the page's own completion (another URL) does not.
+    QFile frame(dir_.filePath(QStringLiteral("frame.html")));
+    QVERIFY(frame.open(QIODevice::WriteOnly));
+    frame.write("<html><body><a href=\"x.html\">inside the frame</a></body></html>");
+    frame.close();
+    QSignalSpy harvested(Form1, &TForm1::PageHarvested);
+    QVERIFY(Load(Page({{QStringLiteral("查看新帖"), QStringLiteral("s.html")}, {QStringLiteral("T1"), QStringLiteral("t.html")}},
+                      QString()).replace(QStringLiteral("</body>"), QStringLiteral("<iframe src=\"frame.html\"></iframe></body>"))));
+    QCOMPARE(LastNavigateUrl.toString(), QUrl::fromLocalFile(frame.fileName()).toString());
+    QVERIFY(!harvested.wait(1000)); // no second harvest
+    QCOMPARE(harvested.count(), 1);
+    QCOMPARE(TickerTitles, (QStringList{QStringLiteral("查看新帖"), QStringLiteral("T1")}));
 }
 
 void TestAbout::unreadableDocumentIsReported()
