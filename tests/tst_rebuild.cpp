@@ -79,6 +79,8 @@ private Q_SLOTS:
     void rootBeyondTruncatedEnd();
     void gaugeOnTheLargestVolume();
     void failingWrite();
+    void overALoopDevice_data();
+    void overALoopDevice();
     void unmappedDrive();
     void replacedImageIsNotOpened();
     void dryRunWritesNothing();
@@ -479,6 +481,46 @@ void TestRebuild::failingWrite()
     QCOMPARE(ops.LogTexts().mid(6), Texts({oplog::D1(), oplog::D3()}));
     QCOMPARE(ops.status[0], QStringLiteral("就绪"));
     QCOMPARE(v.image->Digest(), before);
+}
+
+void TestRebuild::overALoopDevice_data()
+{
+    QTest::addColumn<int>("deviceSectorSize");
+    QTest::newRow("512-byte device sectors: rebuilt") << 512;
+    QTest::newRow("4096-byte device sectors: refused") << 4096;
+}
+
+void TestRebuild::overALoopDevice()
+{
+    // The whole job over a real block device: a loop device over the image, where the machine allows it.
+    QFETCH(int, deviceSectorSize);
+    if (::geteuid() != 0)
+        QSKIP("loop devices need root");
+    TestVolume v = MakeVolume(Tree(512, 8));
+    QVERIFY(v.ok());
+    v.image->ZeroRoot();
+    const QByteArray outside = v.image->DigestOutsideRoot(), whole = v.image->Digest();
+    const ProcessResult attach = RunProgram(QStringLiteral("losetup"), {QStringLiteral("-f"), QStringLiteral("--show"), QStringLiteral("--sector-size"),
+                                                                      QString::number(deviceSectorSize), v.image->path()});
+    if (attach.exitCode != 0)
+        QSKIP("no loop device can be made here");
+    const QString device = QString::fromUtf8(attach.out).trimmed();
+    const QString drive = platform::DriveMap::Assign(device);
+    ScriptedOps ops;
+    const auto outcome = RunJob(drive, ops);
+    platform::DriveMap::Release(drive);
+    RunProgram(QStringLiteral("losetup"), {QStringLiteral("-d"), device});
+    QVERIFY(!drive.isEmpty());
+    if (deviceSectorSize == 512) {
+        QCOMPARE(outcome, std::optional(JobOutcome::RootWritten));
+        QCOMPARE(ops.LogTexts(), FullLog(drive, 4));
+        QCOMPARE(v.image->List(QStringLiteral("::/")).size(), 4);
+        QCOMPARE(v.image->DigestOutsideRoot(), outside);
+    } else {
+        QCOMPARE(outcome, std::optional(JobOutcome::Failed));
+        QCOMPARE(ops.LogTexts().last(), oplog::Unsupported(QStringLiteral("每扇区字节数小于设备扇区大小")));
+        QCOMPARE(v.image->Digest(), whole);
+    }
 }
 
 void TestRebuild::unmappedDrive()
