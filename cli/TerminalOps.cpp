@@ -1,6 +1,7 @@
 #include "cli/TerminalOps.h"
 
 #include "rebuild/OperationLog.h"
+#include "rebuild/ROOT.h"
 
 #include <cstdio>
 #include <iostream>
@@ -13,7 +14,6 @@ void Print(std::FILE* f, const QString& text)
     std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), f);
 }
 
-QString Hex4(std::uint16_t v) { return QStringLiteral("%1").arg(v, 4, 16, QLatin1Char('0')).toUpper(); }
 } // namespace
 
 TerminalOps::TerminalOps(const CliOptions& options, bool stderrIsTerminal)
@@ -80,8 +80,8 @@ QString TerminalOps::ResultCell(int row, int subItem)
     case 0: return QStringLiteral("2E"); // the scan lists directory clusters only
     case 1: return QString::number(r.sector);
     case 2: return QString::number(r.cluster);
-    case 3: return Hex4(r.hi);
-    case 4: return Hex4(r.lo);
+    case 3: return RootPanDuan::ClusterHalfText(r.hi);
+    case 4: return RootPanDuan::ClusterHalfText(r.lo);
     default: return {};
     }
 }

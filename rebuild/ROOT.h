@@ -43,6 +43,8 @@ public:
     };
     // Runs on the window's thread: appends the row, unless no directory has been counted.
     static void AddResultRow(MainWindowOps& ops, const RowFields& row);
+    // A cluster half as the high and low cluster columns show it: four upper-case hexadecimal digits.
+    static QString ClusterHalfText(std::uint16_t half);
 
 Q_SIGNALS:
     // Emitted from the job's thread once, after the cleanup.

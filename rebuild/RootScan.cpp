@@ -11,13 +11,6 @@ constexpr std::uint64_t kChunkSectors = ChunkReader::kChunkSectors;
 // How many found rows may be on their way to the window at once.
 constexpr std::size_t kRowsInFlight = 64;
 
-QString Hex4(std::uint16_t v)
-{
-    static const char digits[] = "0123456789ABCDEF";
-    const char text[4] = {digits[v >> 12], digits[(v >> 8) & 0xF], digits[(v >> 4) & 0xF], digits[v & 0xF]};
-    return QString::fromLatin1(text, 4);
-}
-
 // Zeroes the part of chunk (read at byte offset at) that overlaps [begin, end).
 void ZeroOverlap(std::uint8_t* chunk, std::size_t size, std::uint64_t at, std::uint64_t begin, std::uint64_t end)
 {
@@ -85,12 +78,19 @@ void RootPanDuan::RecordFoundDirectory(std::uint64_t sector, const fat::DirEntry
     FRowType = QStringLiteral("2E");
     FRowSector = QString::number(sector);
     FRowCluster = QString::number(fat::FirstCluster(dot.FstClusHI, dot.FstClusLO));
-    FRowClusterHi = Hex4(dot.FstClusHI);
-    FRowClusterLo = Hex4(dot.FstClusLO);
+    FRowClusterHi = ClusterHalfText(dot.FstClusHI);
+    FRowClusterLo = ClusterHalfText(dot.FstClusLO);
     // The slot is free again: the row that used it last is in the table.
     RowFields& slot = rowSlots_[std::size_t(FDirCount) % kRowsInFlight];
     slot = {FDirCount, FRowType, FRowSector, FRowCluster, FRowClusterHi, FRowClusterLo};
     pendingRows_.push_back(ops_.Start([&slot](MainWindowOps& ops) { AddResultRow(ops, slot); }));
+}
+
+QString RootPanDuan::ClusterHalfText(std::uint16_t v)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    const char text[4] = {digits[v >> 12], digits[(v >> 8) & 0xF], digits[(v >> 4) & 0xF], digits[v & 0xF]};
+    return QString::fromLatin1(text, 4);
 }
 
 void RootPanDuan::FinishPendingRows(std::size_t keep)

@@ -10,6 +10,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include "platform/WriteGuard.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -67,6 +72,7 @@ private Q_SLOTS:
     void mountTable_data();
     void mountTable();
     void loopDevice();
+    void exitWaitsForTheWriteInProgress();
     void relayKeepsOrderAcrossThreads();
     void detachedRelayAnswersFallbacks();
 };
@@ -268,6 +274,50 @@ void TestVolume::loopDevice()
     QFile f(image);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll().right(512), QByteArray(512, '\x5A'));
+}
+
+void TestVolume::exitWaitsForTheWriteInProgress()
+{
+    // In a child process: a write is under way when the exit is asked for; the process ends with the asked
+    // code only once the write has returned, and no write starts after the request.
+    QTemporaryDir dir;
+    const QByteArray marker = QFile::encodeName(dir.filePath(QStringLiteral("written")));
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::atomic<bool> begun{false};
+        std::thread writer([&] {
+            platform::BeginCriticalWrite();
+            begun = true;
+            ::usleep(200000);
+            const int fd = ::open(marker.constData(), O_CREAT | O_WRONLY, 0644);
+            [[maybe_unused]] const ssize_t n = ::write(fd, "whole", 5);
+            ::close(fd);
+            platform::EndCriticalWrite(); // ends the process
+        });
+        while (!begun)
+            ::usleep(1000);
+        platform::ExitWhenWritesDone(7);
+        if (platform::BeginCriticalWrite()) // refused once an exit is pending
+            ::_exit(99);
+        writer.join();
+        ::_exit(98); // not reached: the writer ends the process
+    }
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), 7);
+    QFile f(QString::fromLocal8Bit(marker));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("whole"));
+
+    // With no write under way the exit is immediate.
+    const pid_t idle = ::fork();
+    if (idle == 0) {
+        platform::ExitWhenWritesDone(5);
+        ::_exit(97);
+    }
+    QCOMPARE(::waitpid(idle, &status, 0), idle);
+    QCOMPARE(WEXITSTATUS(status), 5);
 }
 
 void TestVolume::relayKeepsOrderAcrossThreads()
