@@ -350,9 +350,14 @@ void TestAbout::wholeProgramUnderXvfb()
     if (asUser && ::geteuid() != 0)
         QSKIP("this user is unprivileged already");
     QTemporaryDir runtime; // private to the user the program runs as, as a session's runtime folder is
+    // The program runs from a copy there: the build folder may lie where that user cannot go.
+    const QString program = runtime.filePath(QStringLiteral("rootwell-under-test"));
+    QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), program));
     if (asUser) {
         const passwd* nobody = ::getpwnam("nobody");
-        QVERIFY(nobody && ::chown(QFile::encodeName(runtime.path()).constData(), nobody->pw_uid, nobody->pw_gid) == 0);
+        QVERIFY(nobody);
+        for (const QString& path : {runtime.path(), program})
+            QVERIFY(::chown(QFile::encodeName(path).constData(), nobody->pw_uid, nobody->pw_gid) == 0);
     }
     QStringList command{QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-ac -screen 0 1280x800x24")};
     if (asUser)
@@ -361,8 +366,7 @@ void TestAbout::wholeProgramUnderXvfb()
     // machine without network.
     command << QStringLiteral("env") << QStringLiteral("QT_QPA_PLATFORM=xcb") << QStringLiteral("XDG_RUNTIME_DIR=") + runtime.path()
             << QStringLiteral("HOME=") + runtime.path() << QStringLiteral("ROOTWELL_WHOLE_PROGRAM=1")
-            << QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS=--proxy-server=127.0.0.1:9")
-            << QCoreApplication::applicationFilePath();
+            << QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS=--proxy-server=127.0.0.1:9") << program;
     QProcess p;
     p.start(QStringLiteral("xvfb-run"), command);
     QVERIFY(p.waitForFinished(120000));
