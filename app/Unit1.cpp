@@ -49,6 +49,18 @@ QString MainWindowCaption()
     return QStringLiteral("RootwellVer1.1－－－Rootwell开发组 QQ:") + QLatin1String(kContactNumber);
 }
 
+void SetFormLook(QWidget* form, const QString& caption, const QRect& placeAndClientSize)
+{
+    form->setWindowTitle(caption);
+    QFont font(QStringLiteral("MS Sans Serif")); // the fontconfig fallback draws the Chinese texts
+    font.setPixelSize(12);
+    form->setFont(font);
+    form->setAutoFillBackground(true);
+    form->setBackgroundRole(QPalette::Button);
+    form->move(placeAndClientSize.topLeft());
+    form->resize(placeAndClientSize.size());
+}
+
 bool JobRunning() { return g_job && !g_job->isFinished(); }
 
 bool RefuseWhileJobRuns()
@@ -84,14 +96,7 @@ TForm1::~TForm1()
 
 void TForm1::BuildLayout()
 {
-    setWindowTitle(MainWindowCaption());
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(12);
-    setFont(font);
-    setAutoFillBackground(true);
-    setBackgroundRole(QPalette::Button);
-    move(289, 129);
-    resize(767, 580);
+    SetFormLook(this, MainWindowCaption(), QRect(289, 129, 767, 580));
 
     stat1 = new StatusPanels(this);
     stat1->setFixedHeight(25);

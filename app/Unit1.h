@@ -85,6 +85,8 @@ extern TForm1* Form1;
 
 // The window's caption: the program, its version and the maker.
 QString MainWindowCaption();
+// The look the program's windows share, their caption, and where they open with what client size.
+void SetFormLook(QWidget* form, const QString& caption, const QRect& placeAndClientSize);
 
 // One job at a time: whether a worker started by the selection dialog is still running, and the refusal
 // that Start and Scan show while one is.

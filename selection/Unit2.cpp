@@ -47,14 +47,7 @@ bool EnumFat32Volumes()
 TForm2::TForm2(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
 {
-    setWindowTitle(QStringLiteral("选择要修复的盘符"));
-    QFont f(QStringLiteral("MS Sans Serif"));
-    f.setPixelSize(12);
-    setFont(f);
-    setAutoFillBackground(true);
-    setBackgroundRole(QPalette::Button);
-    move(467, 252);
-    resize(387, 337);
+    SetFormLook(this, QStringLiteral("选择要修复的盘符"), QRect(467, 252, 387, 337));
 
     pnl1 = new QFrame(this);
     pnl1->setFixedHeight(41);
