@@ -7,7 +7,7 @@
 
 #include <QAbstractTableModel>
 #include <QTimer>
-#include <vector>
+#include <deque>
 
 class ResultModel : public QAbstractTableModel {
     Q_OBJECT
@@ -35,7 +35,7 @@ public:
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
 
 private:
-    std::vector<ResultRow> rows_;
+    std::deque<ResultRow> rows_; // grows without moving what it holds
     int shown_ = 0; // rows the view knows of
     QTimer publish_;
 };
