@@ -10,6 +10,7 @@
 #include "rebuild/MainWindowOps.h"
 #include "selection/Unit2.h"
 #include "support/FatImage.h"
+#include "support/PlatformNotes.h"
 
 #include <QApplication>
 #include <QFile>
@@ -25,17 +26,6 @@
 #include <unistd.h>
 
 namespace {
-QtMessageHandler g_previousHandler = nullptr;
-void DropPlatformNotes(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
-    // The offscreen platform and its missing OpenGL, as the browser engine reports them.
-    if (message.startsWith(QLatin1String("This plugin does not support")) || message.startsWith(QLatin1String("WebEngineContext used"))
-        || message.startsWith(QLatin1String("No suitable graphics backend")))
-        return;
-    if (g_previousHandler)
-        g_previousHandler(type, context, message);
-}
-
 struct Anchor {
     QString text;
     QString href; // empty: no href attribute
@@ -82,7 +72,7 @@ private:
 
 void TestAbout::initTestCase()
 {
-    g_previousHandler = qInstallMessageHandler(DropPlatformNotes);
+    QuietPlatformNotes(); // in front of the test library's own handler
     myLabel::SetLinkOpener([this](const QString& link) { opened_.push_back(link); });
     SetMessageBoxFunction([this](const QString& text, const QString& caption, unsigned flags) {
         boxes_.push_back({caption + QLatin1Char('|') + text, flags});
